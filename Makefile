@@ -1,0 +1,44 @@
+# The two commands a newcomer needs:
+#   make run    install what is missing, build, and start Korvane
+#   make test   install what is missing, build, and run the whole test suite
+# Both work on a fresh Debian 12 or Ubuntu machine (they use apt-get as root,
+# sudo otherwise).
+
+PRESET ?= release
+BUILD  := build/$(PRESET)
+JOBS   ?= $(shell nproc)
+
+.PHONY: run test deps build bench format check-format test-asan test-tsan clean
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake --preset $(PRESET) >/dev/null
+	cmake --build --preset $(PRESET) -j $(JOBS)
+
+test: build
+	ctest --preset $(PRESET) -j $(JOBS)
+
+# With a desktop the window opens; without one the simulator runs headless,
+# streaming to a local receiver and printing every frame it sends.
+run: build
+	@scripts/run.sh $(BUILD)
+
+bench: build
+	$(BUILD)/bench/korvane_bench
+
+test-asan:
+	$(MAKE) test PRESET=asan-ubsan
+
+test-tsan:
+	$(MAKE) test PRESET=tsan
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+check-format:
+	@scripts/check-format.sh
+
+clean:
+	rm -rf build
