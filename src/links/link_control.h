@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/manual_reset_event.h"
 
@@ -14,8 +15,18 @@ struct SharedState;
 inline constexpr int32_t kLinkUp = 0;
 inline constexpr int32_t kLinkDown = 2;
 
+// Sees what a link sends and receives (the headless runner's --echo).
+// Called on the link thread.
+class LinkObserver {
+public:
+    virtual ~LinkObserver() = default;
+    virtual void frameSent(std::string_view frame) = 0;
+    virtual void dataReceived(std::string_view data) = 0;
+};
+
 // The only contact between startLink and the running link thread.
 struct LinkControl {
+    LinkObserver* observer = nullptr;  // set before the first startLink, if at all
     ManualResetEvent linkAckEvent;
     ManualResetEvent linkStopEvent;
     std::atomic<int32_t> linkStatus{0};
@@ -30,5 +41,10 @@ public:
     virtual void showLinkError(const std::string& text) = 0;  // error icon, caption "Korvane"
     virtual void setTitle(const std::string& title) = 0;
 };
+
+// Stops the running link, starts the one for requestedMedium (0 none, 1 UDP,
+// 2 RS-232) and names the state in the title. Returns 0 when the running link
+// could not be stopped, 1 otherwise. Main thread only.
+int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t requestedMedium);
 
 }  // namespace korvane

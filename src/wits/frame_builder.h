@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstddef>
+
+namespace korvane {
+
+struct SharedState;
+
+inline constexpr std::size_t kFrameBufferSize = 20480;
+
+// Writes one WITS frame as NUL-terminated text at `out` (kFrameBufferSize
+// bytes) and returns its length. The caller holds shared.dataMutex.
+std::size_t buildFrame(SharedState& shared, char* out);
+
+}  // namespace korvane
