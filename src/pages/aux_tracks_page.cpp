@@ -3,6 +3,7 @@
 namespace korvane {
 
 // Placeholder until the page is built.
-AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent) : QWidget(parent), shared_(shared) {}
+AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
+    : QWidget(parent), shared_(shared) {}
 
 }  // namespace korvane

@@ -3,6 +3,7 @@
 namespace korvane {
 
 // Placeholder until the page is built.
-DrillingPage::DrillingPage(SharedState& shared, QWidget* parent) : QWidget(parent), shared_(shared) {}
+DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
+    : QWidget(parent), shared_(shared) {}
 
 }  // namespace korvane

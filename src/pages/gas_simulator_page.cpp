@@ -3,6 +3,7 @@
 namespace korvane {
 
 // Placeholder until the page is built.
-GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent) : QWidget(parent), shared_(shared) {}
+GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent)
+    : QWidget(parent), shared_(shared) {}
 
 }  // namespace korvane

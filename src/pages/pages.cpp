@@ -9,10 +9,14 @@ namespace korvane {
 
 QWidget* createPage(Tab tab, SharedState& shared, QWidget* parent) {
     switch (tab) {
-        case Tab::Drilling: return new DrillingPage(shared, parent);
-        case Tab::Options: return new OptionsPage(shared, parent);
-        case Tab::AuxTracks: return new AuxTracksPage(shared, parent);
-        case Tab::GasSimulator: return new GasSimulatorPage(shared, parent);
+        case Tab::Drilling:
+            return new DrillingPage(shared, parent);
+        case Tab::Options:
+            return new OptionsPage(shared, parent);
+        case Tab::AuxTracks:
+            return new AuxTracksPage(shared, parent);
+        case Tab::GasSimulator:
+            return new GasSimulatorPage(shared, parent);
     }
     return nullptr;
 }

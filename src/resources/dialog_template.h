@@ -10,8 +10,8 @@ namespace korvane::ui {
 
 enum class ControlKind {
     GroupBox,
-    Static,         // label or display field
-    Edit,           // single-line text field
+    Static,  // label or display field
+    Edit,    // single-line text field
     PushButton,
     DefaultButton,  // push button that Enter presses
     CheckBox,       // automatic check box
@@ -19,8 +19,8 @@ enum class ControlKind {
     ComboEditable,  // drop-down with editable text
     ComboList,      // drop-down list
     ListBox,
-    Slider,         // trackbar
-    IpAddress,      // four octet fields
+    Slider,     // trackbar
+    IpAddress,  // four octet fields
 };
 
 // Style bits; combine with |.
@@ -28,12 +28,12 @@ enum Style : uint32_t {
     kPlain = 0,
     kRightAligned = 1u << 0,
     kSunken = 1u << 1,
-    kVertical = 1u << 2,     // slider orientation
-    kTicksBoth = 1u << 3,    // slider tick marks on both sides
-    kDisabled = 1u << 4,     // created disabled
-    kSorted = 1u << 5,       // list or combo box keeps its lines sorted
-    kGroupStart = 1u << 6,   // first radio button of a group
-    kTabStops = 1u << 7,     // list box expands tabs into columns
+    kVertical = 1u << 2,    // slider orientation
+    kTicksBoth = 1u << 3,   // slider tick marks on both sides
+    kDisabled = 1u << 4,    // created disabled
+    kSorted = 1u << 5,      // list or combo box keeps its lines sorted
+    kGroupStart = 1u << 6,  // first radio button of a group
+    kTabStops = 1u << 7,    // list box expands tabs into columns
     kCentered = 1u << 8,
 };
 

@@ -17,7 +17,7 @@ struct SharedState {
     LinkSettings link;
     AuxTrackTable auxTracks;
     ExtraRecordTable extraRecords;
-    ItemCatalogue catalogue;  // user-interface thread only
+    ItemCatalogue catalogue;       // user-interface thread only
     float reservedSetting = 0.1f;  // carried through Korvane.ini unchanged
 };
 

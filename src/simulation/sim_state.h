@@ -7,7 +7,8 @@ namespace korvane {
 
 // Seven fixed choices each; the Drilling page lists them in this order.
 inline constexpr int kListSize = 7;
-inline constexpr float kRopList[kListSize] = {0.00f, 0.10f, 0.25f, 0.50f, 0.75f, 1.00f, 2.00f};  // min/ft
+inline constexpr float kRopList[kListSize] = {0.00f, 0.10f, 0.25f, 0.50f,
+                                              0.75f, 1.00f, 2.00f};        // min/ft
 inline constexpr float kSpmList[kListSize] = {90, 80, 70, 60, 50, 40, 0};  // strokes per minute
 inline constexpr int kPumpCount = 3;
 
@@ -19,13 +20,13 @@ inline constexpr int32_t kClockStopped = 2;
 // The simulated rig. Guarded by dataMutex, except the few fields marked atomic,
 // which a thread writes whole without taking the mutex.
 struct SimState {
-    int32_t ropChoice = 1;    // index into kRopList, or -1 for ropTyped
-    float ropTyped = 0.0f;    // min/ft
+    int32_t ropChoice = 1;  // index into kRopList, or -1 for ropTyped
+    float ropTyped = 0.0f;  // min/ft
     int32_t pumpSpmChoice[kPumpCount] = {0, 0, 0};
     int32_t pumpCirculating[kPumpCount] = {1, 1, 1};
     double totalStrokes[kPumpCount] = {0.0, 0.0, 0.0};
-    float holeDepth = 0.0f;   // ft
-    float bitDepth = 0.0f;    // ft
+    float holeDepth = 0.0f;  // ft
+    float bitDepth = 0.0f;   // ft
     float gasOutput = 100.0f;
     float gasMinimum = 0.0f;
     float gasMaximum = 100.0f;
@@ -39,9 +40,7 @@ struct SimState {
     std::atomic<int32_t> clockState{kClockRunning};
 
     // Rate of penetration in force, min/ft.
-    float rateOfPenetration() const {
-        return ropChoice < 0 ? ropTyped : kRopList[ropChoice];
-    }
+    float rateOfPenetration() const { return ropChoice < 0 ? ropTyped : kRopList[ropChoice]; }
 };
 
 }  // namespace korvane
