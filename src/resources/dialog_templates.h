@@ -13,10 +13,10 @@ extern const DialogTemplate kAuxTracksPageTemplate;     // 177
 extern const DialogTemplate kGasSimulatorPageTemplate;  // 180
 
 // Modal dialogs.
-extern const DialogTemplate kSetupDialogTemplate;           // 174 "Simulator Setup"
-extern const DialogTemplate kAuxTrackDialogTemplate;        // 182 "Add Auxiliary Track"
-extern const DialogTemplate kEditDepthsDialogTemplate;      // 183 "Edit Depths"
-extern const DialogTemplate kGasSetupDialogTemplate;        // 184 "Gas Simulator Setup"
-extern const DialogTemplate kDefineRecordsDialogTemplate;   // 185 "Define WITS Records"
+extern const DialogTemplate kSetupDialogTemplate;          // 174 "Simulator Setup"
+extern const DialogTemplate kAuxTrackDialogTemplate;       // 182 "Add Auxiliary Track"
+extern const DialogTemplate kEditDepthsDialogTemplate;     // 183 "Edit Depths"
+extern const DialogTemplate kGasSetupDialogTemplate;       // 184 "Gas Simulator Setup"
+extern const DialogTemplate kDefineRecordsDialogTemplate;  // 185 "Define WITS Records"
 
 }  // namespace korvane::ui
