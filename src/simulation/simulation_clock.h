@@ -1,14 +1,24 @@
 #pragma once
 
+#include <chrono>
+
 namespace korvane {
 
 struct SharedState;
 
+// The clock sleeps this long between steps; each step still adds the time
+// actually elapsed since the previous one.
+inline constexpr auto kClockPeriod = std::chrono::milliseconds{500};
+
 // Body of the clock thread: advances depths and stroke totals about twice a
 // second until clockState is set to 1; sets it to 2 as it leaves.
 void runClock(SharedState& shared);
+// The same with another sleep between steps (tests use a short one).
+void runClock(SharedState& shared, std::chrono::milliseconds period);
 
-// Starts runClock on a detached thread.
+// Starts runClock on a detached thread. `shared` must outlive it: the thread
+// ends on its own only when clockState is set to 1 (it then sets 2).
 void startClock(SharedState& shared);
+void startClock(SharedState& shared, std::chrono::milliseconds period);
 
 }  // namespace korvane

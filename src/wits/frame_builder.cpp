@@ -1,0 +1,189 @@
+#include "wits/frame_builder.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "simulation/shared_state.h"
+
+namespace korvane {
+
+namespace {
+
+// Longest text of a fixed-point number: sign, every integer digit of the
+// largest finite value, point, decimals. "-nan" and "-inf" are shorter.
+template <typename T>
+constexpr std::size_t maxFixedChars(int decimals) {
+    return 1 + (std::numeric_limits<T>::max_exponent10 + 1) + 1 + decimals;
+}
+constexpr std::size_t kMaxIntChars = 11;              // "-2147483648"
+constexpr std::size_t kLineEnd = 2;                   // CR LF
+constexpr std::size_t kItemCode = 4;                  // "0108"
+constexpr std::size_t kMaxTagChars = kTagLength + 1;  // a tag without its NUL fills the field
+constexpr std::size_t kRecordMarks = 8;               // "&&\r\n" and "!!\r\n"
+
+constexpr char kGreeting[] = "&&\r\n1984KVT\r\n!!\r\n";
+constexpr char kOpen[] = "&&\r\n";
+constexpr char kClose[] = "!!\r\n";
+
+// Worst frame the tables allow: every item on, all 100 aux slots sending,
+// 100 extraneous records each in a record of its own, every number at the
+// widest its type prints. Nothing is cut short because this always fits.
+constexpr std::size_t kWorstFrame =
+    (sizeof kGreeting - 1) + (sizeof kOpen - 1) +
+    2 * (kItemCode + maxFixedChars<float>(4) + kLineEnd) +                  // 0108, 0110
+    kAuxTrackSlots * (kMaxTagChars + maxFixedChars<float>(2) + kLineEnd) +  // aux tracks
+    kPumpCount * (kItemCode + maxFixedChars<float>(2) + kLineEnd) +         // 0123..0125
+    kPumpCount * (kItemCode + maxFixedChars<double>(1) + kLineEnd) +        // 0143..0145
+    (kItemCode + maxFixedChars<float>(2) + kLineEnd) +                      // 9003
+    (sizeof kClose - 1) +                                                   //
+    kExtraRecordSlots * (kRecordMarks + 2 * kMaxIntChars + maxFixedChars<float>(1) + kLineEnd) +
+    1;  // NUL
+static_assert(kWorstFrame <= kFrameBufferSize, "the largest frame must fit in frameBuffer");
+
+// Appends to the frame, never past the last byte before the terminating NUL.
+// The bound is a second line of defence: kWorstFrame says it is never reached.
+class FrameWriter {
+public:
+    explicit FrameWriter(char* out) : begin_(out), cur_(out), end_(out + kFrameBufferSize - 1) {}
+
+    void text(const char* s, std::size_t n) {
+        n = std::min(n, static_cast<std::size_t>(end_ - cur_));
+        std::memcpy(cur_, s, n);
+        cur_ += n;
+    }
+    template <std::size_t N>
+    void text(const char (&s)[N]) {
+        text(s, N - 1);
+    }
+
+    // printf "%.<decimals>f" in the classic locale, whatever the process locale.
+    void fixed(double value, int decimals) {
+        auto [end, error] = std::to_chars(cur_, end_, value, std::chars_format::fixed, decimals);
+        if (error == std::errc{}) cur_ = end;
+    }
+
+    // printf "%2.2d": at least two digits, zero-filled, sign in front.
+    void twoDigits(int32_t number) {
+        int64_t magnitude = number;
+        if (magnitude < 0) {
+            text("-", 1);
+            magnitude = -magnitude;
+        }
+        if (magnitude < 10) text("0", 1);
+        auto [end, error] = std::to_chars(cur_, end_, magnitude);
+        if (error == std::errc{}) cur_ = end;
+    }
+
+    std::size_t finish() {
+        *cur_ = '\0';
+        return static_cast<std::size_t>(cur_ - begin_);
+    }
+
+private:
+    char* begin_;
+    char* cur_;
+    char* end_;
+};
+
+// Pump rate line: only a circulating pump that is not dropped sends its rate.
+void pumpRateLine(FrameWriter& w, const SimState& sim, int pump, const char (&code)[5]) {
+    if (sim.pumpCirculating[pump] == 0 || sim.dropPumpSpm[pump] != 0) return;
+    const int32_t choice = sim.pumpSpmChoice[pump];
+    // Only the Drilling page's seven choices name a rate; anything else has none to send.
+    if (choice < 0 || choice >= kListSize) return;
+    w.text(code);
+    w.fixed(kSpmList[choice], 2);
+    w.text("\r\n", 2);
+}
+
+void strokesLine(FrameWriter& w, const SimState& sim, int pump, const char (&code)[5]) {
+    if (sim.sendTotalStrokes[pump] == 0) return;
+    w.text(code);
+    w.fixed(sim.totalStrokes[pump], 1);
+    w.text("\r\n", 2);
+}
+
+void extraRecordLine(FrameWriter& w, const ExtraRecord& r) {
+    w.twoDigits(r.recordNumber);
+    w.twoDigits(r.itemNumber);
+    w.fixed(r.value, 1);
+    w.text("\r\n", 2);
+}
+
+// One WITS record per distinct record number, in order of first appearance,
+// entries in table order within it; every entry exactly once.
+void extraRecords(FrameWriter& w, ExtraRecordTable& table) {
+    const int count = std::clamp<int32_t>(table.extraRecordCount, 0, kExtraRecordSlots);
+    ExtraRecord* records = table.extraRecords;
+    for (int i = 0; i < count; ++i) records[i].sent = 0;
+    for (int i = 0; i < count; ++i) {
+        if (records[i].sent != 0) continue;
+        w.text(kOpen);
+        extraRecordLine(w, records[i]);
+        records[i].sent = 1;
+        for (int j = 0; j < count; ++j) {
+            if (records[j].sent != 0 || records[j].recordNumber != records[i].recordNumber)
+                continue;
+            extraRecordLine(w, records[j]);
+            records[j].sent = 1;
+        }
+        w.text(kClose);
+    }
+}
+
+}  // namespace
+
+std::size_t buildFrame(SharedState& shared, char* out) {
+    FrameWriter w(out);
+    const SimState& sim = shared.sim;
+
+    w.text(kGreeting);
+    w.text(kOpen);
+
+    if (sim.dropBitDepth == 0) {
+        w.text("0108", 4);
+        w.fixed(sim.bitDepth, 4);
+        w.text("\r\n", 2);
+    }
+    if (sim.dropHoleDepth == 0) {
+        w.text("0110", 4);
+        w.fixed(sim.holeDepth, 4);
+        w.text("\r\n", 2);
+    }
+
+    // The Aux Tracks page adds a slot without the mutex and sets inUse last,
+    // so the slot's other fields are read only after inUse is seen set.
+    const AuxTrackTable& aux = shared.auxTracks;
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
+        if (aux.inUse[slot].load(std::memory_order_acquire) == 0) continue;
+        if (aux.transmit[slot].load(std::memory_order_acquire) == 0) continue;
+        w.text(aux.tag[slot], strnlen(aux.tag[slot], sizeof aux.tag[slot]));
+        w.fixed(aux.value[slot], 2);
+        w.text("\r\n", 2);
+    }
+
+    pumpRateLine(w, sim, 0, "0123");
+    pumpRateLine(w, sim, 1, "0124");
+    pumpRateLine(w, sim, 2, "0125");
+    strokesLine(w, sim, 0, "0143");
+    strokesLine(w, sim, 1, "0144");
+    strokesLine(w, sim, 2, "0145");
+
+    if (sim.sendSimulatedGas != 0) {
+        w.text("9003", 4);
+        w.fixed(sim.gasOutput, 2);
+        w.text("\r\n", 2);
+    }
+    w.text(kClose);
+
+    if (sim.transmitExtraRecords.load(std::memory_order_relaxed) != 0) {
+        extraRecords(w, shared.extraRecords);
+    }
+    return w.finish();
+}
+
+}  // namespace korvane
