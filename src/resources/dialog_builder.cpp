@@ -1,13 +1,153 @@
 #include "resources/dialog_builder.h"
 
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+
+#include "resources/ip_address_edit.h"
+
 namespace korvane::ui {
 
-// Placeholder until the builder is written.
-BaseUnits baseUnitsOf(const QWidget*) { return {6, 13}; }
+namespace {
+
+// The dialogs were laid out for an 8-point face whose base units are 6 x 13
+// pixels at 96 dpi; DejaVu Sans Condensed at 8 points gives the same, so the
+// window keeps its classic 478 x 300 size. Without it the desktop's face at
+// 8 points is used and the windows grow with its base units.
+constexpr int kDialogPointSize = 8;
+constexpr const char* kPreferredFamily = "DejaVu Sans Condensed";
+
+QLabel* makeStatic(const DialogItem& item, QWidget* dialog) {
+    auto* label = new QLabel(dialog);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(QString::fromUtf8(item.text ? item.text : ""));
+    Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop;
+    if (item.style & kRightAligned) align = Qt::AlignRight | Qt::AlignVCenter;
+    if (item.style & kCentered) align = Qt::AlignHCenter | Qt::AlignTop;
+    label->setAlignment(align);
+    if (item.style & kSunken) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(1);
+    }
+    return label;
+}
+
+QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& radioGroup) {
+    const QString text = QString::fromUtf8(item.text ? item.text : "");
+    switch (item.kind) {
+        case ControlKind::GroupBox:
+            // No layout: the controls inside are the dialog's children, placed
+            // by their own rectangles on top of the frame.
+            return new QGroupBox(text, dialog);
+        case ControlKind::Static:
+            return makeStatic(item, dialog);
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, dialog);
+            if (item.style & kRightAligned) edit->setAlignment(Qt::AlignRight);
+            return edit;
+        }
+        case ControlKind::PushButton:
+        case ControlKind::DefaultButton: {
+            auto* button = new QPushButton(text, dialog);
+            const bool isDefault = item.kind == ControlKind::DefaultButton;
+            button->setDefault(isDefault);
+            button->setAutoDefault(isDefault);
+            return button;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, dialog);
+        case ControlKind::RadioButton: {
+            auto* radio = new QRadioButton(text, dialog);
+            // All radio buttons share the dialog as parent, so Qt's
+            // same-parent exclusivity would join separate groups; a button
+            // group per group start keeps them apart.
+            if ((item.style & kGroupStart) || radioGroup == nullptr) {
+                radioGroup = new QButtonGroup(dialog);
+                radioGroup->setExclusive(true);
+            }
+            radio->setAutoExclusive(false);
+            radioGroup->addButton(radio);
+            return radio;
+        }
+        case ControlKind::ComboEditable:
+        case ControlKind::ComboList: {
+            auto* combo = new QComboBox(dialog);
+            combo->setEditable(item.kind == ControlKind::ComboEditable);
+            if (combo->isEditable()) combo->setInsertPolicy(QComboBox::NoInsert);
+            return combo;
+        }
+        case ControlKind::ListBox: {
+            auto* list = new QListWidget(dialog);
+            if (item.style & kSorted) list->setSortingEnabled(true);
+            return list;
+        }
+        case ControlKind::Slider: {
+            auto* slider =
+                new QSlider(item.style & kVertical ? Qt::Vertical : Qt::Horizontal, dialog);
+            if (item.style & kTicksBoth) slider->setTickPosition(QSlider::TicksBothSides);
+            return slider;
+        }
+        case ControlKind::IpAddress:
+            return new IpAddressEdit(dialog);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QFont dialogFont() {
+    QFont font = QApplication::font();
+    if (QFontDatabase::hasFamily(QString::fromLatin1(kPreferredFamily))) {
+        font.setFamily(QString::fromLatin1(kPreferredFamily));
+    }
+    font.setPointSize(kDialogPointSize);
+    return font;
+}
+
+BaseUnits baseUnitsOf(const QWidget* dialog) {
+    // Windows: the average width of the 52 letters, rounded to the nearest
+    // pixel, and the font's cell height.
+    const QFontMetrics metrics(dialog->font());
+    const int width = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return BaseUnits{(width / 26 + 1) / 2, metrics.height()};
+}
+
 QRect toPixels(const BaseUnits& u, int x, int y, int w, int h) {
     return QRect(x * u.x / 4, y * u.y / 8, w * u.x / 4, h * u.y / 8);
 }
-void buildDialog(const DialogTemplate&, QWidget*) {}
+
+void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog) {
+    dialog->setFont(dialogFont());
+    const BaseUnits units = baseUnitsOf(dialog);
+    QButtonGroup* radioGroup = nullptr;
+    for (const DialogItem& item : dialogTemplate.items) {
+        QWidget* widget = makeControl(item, dialog, radioGroup);
+        if (widget == nullptr) continue;
+        if (item.id != kNoId) widget->setObjectName(controlName(item.id));
+        if (item.style & kDisabled) widget->setEnabled(false);
+        QRect rect = toPixels(units, item.x, item.y, item.w, item.h);
+        // A combo box's template height is that of its dropped-down list.
+        if (qobject_cast<QComboBox*>(widget)) rect.setHeight(widget->sizeHint().height());
+        widget->setGeometry(rect);
+    }
+    const QRect size = toPixels(units, 0, 0, dialogTemplate.w, dialogTemplate.h);
+    dialog->setFixedSize(size.size());
+    if (dialogTemplate.caption != nullptr && dialogTemplate.caption[0] != '\0') {
+        dialog->setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
+    }
+}
+
 QString controlName(int id) { return QStringLiteral("id_%1").arg(id); }
 
 }  // namespace korvane::ui

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QWidget>
 
 #include "resources/dialog_template.h"
 
 namespace korvane::ui {
+
+// The font every dialog and tab page uses, so that dialog units come out the
+// same on every desktop: the application's family at a fixed 8 points.
+QFont dialogFont();
 
 // Dialog base units of the font a dialog uses (Windows' baseX, baseY).
 struct BaseUnits {
@@ -17,9 +22,10 @@ BaseUnits baseUnitsOf(const QWidget* dialog);
 // Dialog units to pixels: x * baseX / 4, y * baseY / 8 (integer division).
 QRect toPixels(const BaseUnits& units, int x, int y, int w, int h);
 
-// Creates the template's controls as children of `dialog`, placed by dialog
-// units, and sizes `dialog` to the template (plus its caption for top-level
-// dialogs). Each control with an id gets the object name controlName(id).
+// Gives `dialog` the dialog font, creates the template's controls as its
+// children, placed by dialog units, and fixes its size to the template (the
+// caption, if any, becomes the window title; the frame is the window
+// manager's). Each control with an id gets the object name controlName(id).
 void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog);
 
 QString controlName(int id);

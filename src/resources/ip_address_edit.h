@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class QLineEdit;
+
+namespace korvane::ui {
+
+// Four octet fields separated by dots, like the Windows IP address control.
+// An empty field reads as 0; a field accepts 0 to 255 only.
+class IpAddressEdit : public QWidget {
+    Q_OBJECT
+public:
+    explicit IpAddressEdit(QWidget* parent = nullptr);
+
+    std::array<int, 4> octets() const;
+    void setOctets(const std::array<int, 4>& octets);
+
+    // The field of one octet (0..3), for tests and focus handling.
+    QLineEdit* field(int index) const { return fields_[index]; }
+
+private:
+    std::array<QLineEdit*, 4> fields_{};
+};
+
+}  // namespace korvane::ui
