@@ -1,0 +1,249 @@
+#include "shell/settings_file.h"
+
+#include <cmath>
+#include <system_error>
+#include <vector>
+
+#include "simulation/shared_state.h"
+#include "tables/binary_file.h"
+#include "tables/extra_record_file.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 36;
+constexpr std::size_t kTrackRecordBytes = 21;  // tag 5, minimum, maximum, value, transmit
+constexpr std::size_t kLargestFile = kHeaderBytes + kTrackRecordBytes * kAuxTrackSlots;
+
+constexpr float kDefaultReservedSetting = 0.1f;
+constexpr float kDefaultTransmitInterval = 3.0f;  // seconds
+// The Setup dialog never stores a shorter pause; a shorter one (or no number at
+// all) in the file would make the streaming links send without pause.
+constexpr float kShortestTransmitInterval = 0.5f;  // seconds
+
+// Status codes of loadSettings and saveSettings.
+constexpr int32_t kOk = 0;
+constexpr int32_t kNoFile = 1;
+constexpr int32_t kShortField = 2;
+constexpr int32_t kShortDepth = -2;
+constexpr int32_t kNotCreated = -1;
+constexpr int32_t kFailedFloatWrite = -2;  // the IP octets and the float settings
+constexpr int32_t kFailedIntWrite = 2;     // the int32 settings and the track records
+
+std::filesystem::path settingsPath(const std::filesystem::path& folder) {
+    return folder / kSettingsFileName;
+}
+
+void setDefaultLink(SharedState& shared) {
+    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = kDefaultPeer[i];
+    shared.link.interrogated = 0;
+    shared.link.medium = kMediumNone;
+    shared.reservedSetting = kDefaultReservedSetting;
+    shared.link.transmitInterval = kDefaultTransmitInterval;
+}
+
+// What one save writes, copied out of the shared state in one go.
+struct SettingsImage {
+    std::vector<uint8_t> bytes;
+    // The header fields in file order, with the status of a failed write of each.
+    struct Field {
+        std::size_t size;
+        int32_t failCode;
+    };
+    std::vector<Field> header;
+    int32_t trackCount = 0;
+};
+
+SettingsImage buildImage(SharedState& shared) {
+    SettingsImage image;
+    image.bytes.reserve(kLargestFile);
+    for (int i = 0; i < 4; ++i) {
+        image.bytes.push_back(static_cast<uint8_t>(shared.link.ipAddress[i] & 0xff));
+        image.header.push_back({1, kFailedFloatWrite});
+    }
+    appendFloat(image.bytes, shared.reservedSetting);
+    appendFloat(image.bytes, shared.link.transmitInterval);
+    appendInt32(image.bytes, shared.sim.transmitExtraRecords.load());
+    appendInt32(image.bytes, shared.link.medium);
+    appendInt32(image.bytes, shared.link.interrogated);
+    appendFloat(image.bytes, shared.sim.holeDepth);
+    appendFloat(image.bytes, shared.sim.bitDepth);
+    for (int32_t code : {kFailedFloatWrite, kFailedFloatWrite, kFailedIntWrite, kFailedIntWrite,
+                         kFailedIntWrite, kFailedFloatWrite, kFailedFloatWrite})
+        image.header.push_back({4, code});
+
+    AuxTrackTable& tracks = shared.auxTracks;
+    int32_t count = 0;
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot)
+        if (tracks.inUse[slot].load() == 1) ++count;
+    tracks.auxTrackCount = count;
+    image.trackCount = count;
+    appendInt32(image.bytes, count);
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
+        if (tracks.inUse[slot].load() != 1) continue;
+        for (int i = 0; i <= kTagLength; ++i)
+            image.bytes.push_back(static_cast<uint8_t>(tracks.tag[slot][i]));
+        appendFloat(image.bytes, tracks.minimum[slot]);
+        appendFloat(image.bytes, tracks.maximum[slot]);
+        appendFloat(image.bytes, tracks.value[slot]);
+        appendInt32(image.bytes, tracks.transmit[slot].load());
+    }
+    return image;
+}
+
+}  // namespace
+
+void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder) {
+    shared.link.comPort = 1;
+    shared.link.baudIndex = 1;  // 9600: neither is kept in Korvane.ini
+    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = kDefaultPeer[i];
+    shared.link.interrogated = 0;
+    shared.link.medium = kMediumNone;
+    shared.reservedSetting = kDefaultReservedSetting;
+    shared.link.transmitInterval = kDefaultTransmitInterval;
+
+    AuxTrackTable& tracks = shared.auxTracks;
+    tracks.auxTrackCount = 0;
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
+        tracks.transmit[slot].store(0);
+        tracks.inUse[slot].store(0);
+        for (char& c : tracks.tag[slot]) c = '\0';
+        tracks.minimum[slot] = 0.0f;
+        tracks.maximum[slot] = 0.0f;
+        tracks.value[slot] = 0.0f;
+    }
+    shared.sim.transmitExtraRecords.store(0);
+    shared.sim.clockState.store(kClockRunning);
+
+    loadExtraRecords(shared.extraRecords, folder);
+}
+
+int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
+    const std::filesystem::path path = settingsPath(folder);
+    const auto bytes = readFilePrefix(path, kLargestFile);
+    if (!bytes) return kNoFile;
+
+    // Runs before any other thread exists, so it takes no lock. A field that
+    // comes up short keeps the value it had: half a float is no value.
+    int32_t status = kOk;
+    ByteReader reader(bytes->data(), bytes->size());
+    int32_t octets[4] = {kDefaultPeer[0], kDefaultPeer[1], kDefaultPeer[2], kDefaultPeer[3]};
+    for (int32_t& octet : octets) {
+        if (const auto byte = reader.readByte())
+            octet = *byte;
+        else
+            status = kShortField;
+    }
+    const auto reserved = reader.readFloat();
+    const auto interval = reader.readFloat();
+    const auto transmitExtra = reader.readInt32();
+    const auto medium = reader.readInt32();
+    const auto interrogated = reader.readInt32();
+    const auto holeDepth = reader.readFloat();
+    const auto bitDepth = reader.readFloat();
+    for (bool present : {reserved.has_value(), interval.has_value(), transmitExtra.has_value(),
+                         medium.has_value(), interrogated.has_value()})
+        if (!present) status = kShortField;
+    if (!holeDepth) status = kShortDepth;
+    if (!bitDepth) status = kShortDepth;
+    const auto count = reader.readInt32();
+    if (!count) status = kShortField;
+
+    // Values the program could never have saved mark a damaged file, which is
+    // treated like a short one.
+    if (medium && (*medium < kMediumNone || *medium > kMediumRs232)) status = kShortField;
+    if (interrogated && *interrogated != 0 && *interrogated != 1) status = kShortField;
+    if (interval && !(std::isfinite(*interval) && *interval >= kShortestTransmitInterval))
+        status = kShortField;
+    // The table holds 100 tracks; any other count is damage, and no record is read.
+    int32_t trackCount = 0;
+    if (count && *count >= 0 && *count <= kAuxTrackSlots)
+        trackCount = *count;
+    else
+        status = kShortField;
+
+    if (transmitExtra) shared.sim.transmitExtraRecords.store(*transmitExtra);
+    if (holeDepth) shared.sim.holeDepth = *holeDepth;
+    if (bitDepth) shared.sim.bitDepth = *bitDepth;
+
+    AuxTrackTable& tracks = shared.auxTracks;
+    for (int32_t k = 0; k < trackCount; ++k) {
+        uint8_t raw[kTrackRecordBytes];
+        if (!reader.readBytes(raw, sizeof raw)) {
+            status = kShortField;
+            break;
+        }
+        ByteReader record(raw, sizeof raw);
+        record.readBytes(tracks.tag[k], kTagLength + 1);
+        // The tag is printed as text: its fifth byte ends it, whatever the file held.
+        tracks.tag[k][kTagLength] = '\0';
+        tracks.minimum[k] = *record.readFloat();
+        tracks.maximum[k] = *record.readFloat();
+        tracks.value[k] = *record.readFloat();
+        tracks.transmit[k].store(*record.readInt32());
+        tracks.inUse[k].store(1);
+    }
+    // The count always says how many slots hold a track, also when the file
+    // announced more records than it held.
+    int32_t inUse = 0;
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot)
+        if (tracks.inUse[slot].load() == 1) ++inUse;
+    tracks.auxTrackCount = inUse;
+
+    if (status == kOk) {
+        for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = octets[i];
+        shared.reservedSetting = *reserved;
+        shared.link.transmitInterval = *interval;
+        shared.link.medium = *medium;
+        shared.link.interrogated = *interrogated;
+    } else {
+        std::error_code ignored;  // deleting a missing file is harmless
+        std::filesystem::remove(path, ignored);
+        setDefaultLink(shared);
+    }
+    return status;
+}
+
+int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder) {
+    // The clock and link threads may still run: copy under the lock so the two
+    // depths come from the same clock step. If the lock cannot be had in time,
+    // copy without it: the process is about to end, and losing the operator's
+    // settings would be worse than depths from two neighbouring steps.
+    SettingsImage image;
+    if (!withData(shared.dataMutex, kDataWait, [&] { image = buildImage(shared); }))
+        image = buildImage(shared);
+
+    ReplacementFile file(settingsPath(folder));
+    if (!file.isOpen()) return kNotCreated;
+
+    int32_t status = kOk;
+    const uint8_t* next = image.bytes.data();
+    for (const auto& field : image.header) {
+        if (!file.write(next, field.size)) status = field.failCode;
+        next += field.size;
+    }
+    const bool countWritten = file.write(next, 4);
+    next += 4;
+    for (int32_t k = 0; k < image.trackCount; ++k) {
+        if (!file.write(next, kTrackRecordBytes)) {
+            status = kFailedIntWrite;
+            break;
+        }
+        next += kTrackRecordBytes;
+    }
+    // A file without its count is no settings file either: never report it saved.
+    if (!countWritten && status == kOk) status = kFailedIntWrite;
+
+    switch (file.commit()) {
+        case ReplacementFile::Commit::replaced:
+            return status;
+        case ReplacementFile::Commit::writeFailed:
+            return status == kOk ? kFailedIntWrite : status;
+        case ReplacementFile::Commit::renameFailed:
+            return kNotCreated;
+    }
+    return status;
+}
+
+}  // namespace korvane
