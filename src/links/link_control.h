@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,11 @@ struct LinkControl {
     ManualResetEvent linkStopEvent;
     std::atomic<int32_t> linkStatus{0};
     int32_t linkActive = 0;  // main thread only
+    // End signal of the thread startLink started last, set once its body has
+    // returned (shared with that thread, so it outlives whichever ends first).
+    // startLink starts no new link while an older thread may still touch the
+    // events, so a late signal is never taken for the new thread's. Main thread only.
+    std::shared_ptr<ManualResetEvent> linkEnded;
 };
 
 // What startLink needs from the user interface: the GUI shows message boxes and

@@ -1,0 +1,111 @@
+#include "links/link_control.h"
+
+#include <chrono>
+#include <thread>
+
+#include "links/rs232_links.h"
+#include "links/udp_links.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A UDP link needs no hardware but may wait for the data mutex; a serial port
+// either opens promptly or not at all.
+constexpr auto kUdpStartTimeout = 10000ms;
+constexpr auto kRs232StartTimeout = 5000ms;
+constexpr auto kStopTimeout = 5000ms;
+
+using LinkBody = void (*)(SharedState&, LinkControl&);
+
+std::string titleFor(int32_t medium, int32_t interrogated) {
+    if (medium == kMediumUdp)
+        return interrogated ? "Korvane (Interrogated UDP)" : "Korvane (Streaming UDP)";
+    if (medium == kMediumRs232)
+        return interrogated ? "Korvane (Interrogated RS-232)" : "Korvane (Streaming RS-232)";
+    return "Korvane (Not Connected)";
+}
+
+std::string openErrorText(int32_t requestedMedium, const LinkSettings& link) {
+    if (requestedMedium == kMediumRs232)
+        return "Error Opening COM port " + std::to_string(link.comPort);
+    std::string text = "UDP Error on ";
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(link.ipAddress[i]);
+    }
+    return text;
+}
+
+// True when the thread started last has ended or ends within timeout after
+// being asked to.
+bool stopLinkThread(LinkControl& control, std::chrono::milliseconds timeout) {
+    if (!control.linkEnded) return true;
+    control.linkAckEvent.reset();
+    control.linkStopEvent.set();
+    if (!control.linkEnded->waitFor(timeout)) return false;
+    control.linkEnded.reset();
+    return true;
+}
+
+void launch(SharedState& shared, LinkControl& control, LinkBody body) {
+    auto ended = std::make_shared<ManualResetEvent>();
+    control.linkEnded = ended;
+    std::thread([&shared, &control, body, ended] {
+        body(shared, control);
+        ended->set();
+    }).detach();
+}
+
+}  // namespace
+
+int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t requestedMedium) {
+    LinkSettings& link = shared.link;
+
+    // Stop the running link. A thread that came up only after its start was
+    // given up, or one still on its way out, is stopped the same way: no new
+    // thread may start while an older one can still signal.
+    const bool running =
+        control.linkActive == 1 && (link.medium == kMediumUdp || link.medium == kMediumRs232);
+    if ((running || control.linkEnded) && !stopLinkThread(control, kStopTimeout)) {
+        ui.setTitle(titleFor(kMediumNone, 0));
+        ui.showLinkError("Error Terminating Communications Thread!");
+        return 0;
+    }
+
+    control.linkActive = 0;
+    control.linkStopEvent.reset();
+
+    if (requestedMedium == kMediumUdp || requestedMedium == kMediumRs232) {
+        const bool udp = requestedMedium == kMediumUdp;
+        LinkBody body = nullptr;
+        if (udp)
+            body = link.interrogated ? udpInterrogatedLink : udpStreamingLink;
+        else
+            body = link.interrogated ? rs232InterrogatedLink : rs232StreamingLink;
+        control.linkAckEvent.reset();
+        launch(shared, control, body);
+        const bool up = control.linkAckEvent.waitFor(udp ? kUdpStartTimeout : kRs232StartTimeout) &&
+                        control.linkStatus.load() == kLinkUp;
+        if (up) {
+            control.linkActive = 1;
+            link.medium = requestedMedium;
+        } else {
+            // A thread that is late rather than failed would otherwise run on
+            // unseen; it leaves as soon as it looks at the stop event.
+            control.linkStopEvent.set();
+            ui.showLinkError(openErrorText(requestedMedium, link));
+            link.medium = kMediumNone;
+        }
+    } else {
+        link.medium = kMediumNone;
+    }
+
+    ui.setTitle(titleFor(link.medium, link.interrogated));
+    return 1;
+}
+
+}  // namespace korvane

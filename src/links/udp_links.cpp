@@ -1,0 +1,182 @@
+#include "links/udp_links.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "links/link_control.h"
+#include "platform/udp_socket.h"
+#include "simulation/number_text.h"
+#include "simulation/shared_state.h"
+#include "wits/frame_builder.h"
+
+namespace korvane {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// At most this many bytes are taken from one datagram; a longer datagram is
+// not a request but noise, and is dropped whole.
+constexpr std::size_t kReceiveBufferSize = 250;
+// The item the receiver reports its gas reading under.
+constexpr std::string_view kGasItemKey = "\r\n0140";
+// How long the interrogated link waits for a datagram before it looks at the
+// stop event again: short enough for startLink's 150 ms stop budget, long
+// enough that an idle link costs next to no processor time.
+constexpr auto kReceiveSlice = 50ms;
+// The settings are copied once at start-up; the main thread may be holding
+// the data mutex for a dialog, and startLink gives a UDP link 10 s to come up.
+constexpr auto kSettingsWait = 5000ms;
+// The Setup dialog never stores less than 0.5 s; a smaller, negative or
+// non-numeric interval from a damaged settings file must not turn the pause
+// into a flood of frames.
+constexpr auto kShortestInterval = 500ms;
+constexpr double kLongestIntervalMs = 2147483647.0;
+
+void reportDown(LinkControl& control) {
+    control.linkStatus.store(kLinkDown);
+    control.linkAckEvent.set();
+}
+
+void reportUp(LinkControl& control) {
+    control.linkStatus.store(kLinkUp);
+    control.linkAckEvent.set();
+}
+
+// The pause between streamed frames: transmitInterval seconds, truncated
+// toward zero to whole milliseconds.
+std::chrono::milliseconds streamingPause(float seconds) {
+    const double ms = std::trunc(static_cast<double>(seconds) * 1000.0);
+    if (!(ms >= static_cast<double>(kShortestInterval.count()))) return kShortestInterval;
+    return std::chrono::milliseconds{static_cast<long long>(std::fmin(ms, kLongestIntervalMs))};
+}
+
+// The peer from the settings' four octets, as the operator sees them; nothing
+// when they do not form an IPv4 address (an octet outside 0..255).
+std::optional<Ipv4Address> peerFromSettings(const int32_t (&octets)[4]) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(octets[i]);
+    }
+    return parseAddress(text, kWitsUdpPort);
+}
+
+// A datagram that counts: 1 to kReceiveBufferSize bytes. Empty ones carry
+// nothing; longer ones were cut short and count as a failed receive.
+bool counts(const Datagram& datagram) {
+    return datagram.length > 0 && datagram.length <= static_cast<long>(kReceiveBufferSize);
+}
+
+// Takes the gas reading from a datagram held as NUL-terminated text in buffer.
+void takeGas(SharedState& shared, LinkControl& control, char* buffer, long length) {
+    buffer[length] = '\0';
+    float gas = 0.0f;
+    if (parseGasItem(buffer, gas)) shared.sim.receivedGas.store(gas);
+    if (control.observer)
+        control.observer->dataReceived(std::string_view(buffer, static_cast<std::size_t>(length)));
+}
+
+// Builds a frame into frame (kFrameBufferSize bytes); its length, or nothing
+// when the data mutex could not be had in time.
+std::optional<std::size_t> frameNow(SharedState& shared, char* frame) {
+    std::size_t length = 0;
+    if (!withData(shared.dataMutex, kDataWait, [&] { length = buildFrame(shared, frame); }))
+        return std::nullopt;
+    return length;
+}
+
+void sendFrame(UdpSocket& socket, LinkControl& control, const char* frame, std::size_t length,
+               const Ipv4Address& to) {
+    // A failed send is not reported; the next frame is tried as usual.
+    if (socket.sendTo(frame, length, to) == static_cast<long>(length) && control.observer)
+        control.observer->frameSent(std::string_view(frame, length));
+}
+
+}  // namespace
+
+int parseGasItem(const char* text, float& out) {
+    if (text == nullptr || *text == '\0') return 0;
+    const char* match = std::strstr(text, kGasItemKey.data());
+    if (match == nullptr) return 0;
+    const std::optional<float> value = scanFloat(match + kGasItemKey.size());
+    // "inf", "nan" and overflowing numbers are no gas reading.
+    if (!value || !std::isfinite(*value)) return 0;
+    out = *value;
+    return 1;
+}
+
+void udpStreamingLink(SharedState& shared, LinkControl& control) {
+    int32_t octets[4] = {0, 0, 0, 0};
+    float interval = 3.0f;
+    const bool copied = withData(shared.dataMutex, kSettingsWait, [&] {
+        std::memcpy(octets, shared.link.ipAddress, sizeof octets);
+        interval = shared.link.transmitInterval;
+    });
+    std::optional<Ipv4Address> peer;
+    if (copied) peer = peerFromSettings(octets);
+    std::optional<UdpSocket> socket;
+    if (peer) socket = UdpSocket::open(0);
+    if (!socket) {
+        reportDown(control);
+        return;
+    }
+    reportUp(control);
+
+    const auto frame = std::make_unique<char[]>(kFrameBufferSize);
+    char receiveBuffer[kReceiveBufferSize + 1];
+    for (;;) {
+        // Read afresh before every pause so a new interval applies from the
+        // next frame; while the mutex is busy the last value stands.
+        withData(shared.dataMutex, kDataWait, [&] { interval = shared.link.transmitInterval; });
+        if (control.linkStopEvent.waitFor(streamingPause(interval))) break;
+        const std::optional<std::size_t> length = frameNow(shared, frame.get());
+        if (!length) continue;  // neither send nor receive this time
+        sendFrame(*socket, control, frame.get(), *length, *peer);
+        // At most one datagram per frame; the rest wait for later frames.
+        const Datagram datagram = socket->receiveFrom(receiveBuffer, kReceiveBufferSize);
+        if (counts(datagram)) {
+            // Whoever answered becomes the peer, address and port.
+            *peer = datagram.sender;
+            takeGas(shared, control, receiveBuffer, datagram.length);
+        }
+    }
+    socket->close();
+    reportDown(control);
+}
+
+void udpInterrogatedLink(SharedState& shared, LinkControl& control) {
+    std::optional<UdpSocket> socket = UdpSocket::open(17);
+    // A link that cannot have port 5001 would report itself up and then never
+    // hear a request; say so at once instead.
+    if (!socket || !socket->bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort})) {
+        if (socket) socket->close();
+        reportDown(control);
+        return;
+    }
+    reportUp(control);
+
+    const auto frame = std::make_unique<char[]>(kFrameBufferSize);
+    char receiveBuffer[kReceiveBufferSize + 1];
+    for (;;) {
+        if (socket->waitReadable(kReceiveSlice)) {
+            const Datagram datagram = socket->receiveFrom(receiveBuffer, kReceiveBufferSize);
+            // Any datagram is a request; its content matters only for the gas value.
+            if (counts(datagram)) {
+                takeGas(shared, control, receiveBuffer, datagram.length);
+                if (const std::optional<std::size_t> length = frameNow(shared, frame.get()))
+                    sendFrame(*socket, control, frame.get(), *length, datagram.sender);
+            }
+        }
+        if (control.linkStopEvent.isSet()) break;
+    }
+    socket->close();
+    reportDown(control);
+}
+
+}  // namespace korvane
