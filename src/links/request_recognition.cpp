@@ -1,0 +1,30 @@
+#include "links/request_recognition.h"
+
+#include "simulation/number_text.h"
+
+namespace korvane {
+
+RequestCheck recogniseRequest(std::string_view received) {
+    RequestCheck check;
+    check.complete = received.find("!!") != std::string_view::npos;
+    if (!check.complete || received.find("&&") == std::string_view::npos) return check;
+    const std::size_t item = received.find("0140");
+    if (item == std::string_view::npos) return check;
+    check.gas = scanFloat(received.substr(item + 4));
+    return check;
+}
+
+std::optional<float> ReceivedText::add(std::size_t count) {
+    length_ += count;
+    text_[length_] = '\0';
+    const RequestCheck check = recogniseRequest(view());
+    if (check.complete || length_ > kMaxHeld) clear();
+    return check.gas;
+}
+
+void ReceivedText::clear() {
+    length_ = 0;
+    text_[0] = '\0';
+}
+
+}  // namespace korvane

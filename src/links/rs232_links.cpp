@@ -1,0 +1,216 @@
+#include "links/rs232_links.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "links/link_control.h"
+#include "links/request_recognition.h"
+#include "links/serial_access.h"
+#include "simulation/shared_state.h"
+#include "wits/frame_builder.h"
+
+namespace korvane {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The listener reads in short turns so the link thread can write between them.
+constexpr auto kListenerPortWait = milliseconds{50};
+// A frame that cannot have the port within this long is dropped.
+constexpr auto kWriterPortWait = milliseconds{500};
+// How long the link thread waits for its listener to end before it gives up on it.
+constexpr auto kListenerStopWait = milliseconds{5000};
+// The listener's look at a writer waiting for the port: often enough that the
+// writer gets the port within a millisecond or so of the listener's read ending.
+constexpr auto kYieldPoll = milliseconds{1};
+
+// Shared by the streaming link and its listener. Either may end first (the link
+// gives up on a listener that does not stop in time), so both hold it and the
+// port closes when the last of them lets go.
+struct ListenerControl {
+    std::atomic<int32_t> stop{0};  // 1 asks the listener to end
+    ManualResetEvent done;         // set by the listener as its last act
+    std::timed_mutex portMutex;    // held by whoever reads or writes the port
+    SerialPortHandle port;
+    // Set while the link thread waits for portMutex. A mutex here makes no
+    // promise of fairness, and the listener takes it again within a moment of
+    // letting it go, so it steps aside rather than starve the writer.
+    std::atomic<bool> writerWaiting{false};
+};
+
+struct PortSettings {
+    int32_t comPort = 0;
+    int32_t baudIndex = 0;
+    float transmitInterval = 0.0f;
+};
+
+std::optional<PortSettings> readPortSettings(SharedState& shared) {
+    PortSettings settings;
+    const bool got = withData(shared.dataMutex, kDataWait, [&] {
+        settings.comPort = shared.link.comPort;
+        settings.baudIndex = shared.link.baudIndex;
+        settings.transmitInterval = shared.link.transmitInterval;
+    });
+    if (!got) return std::nullopt;
+    return settings;
+}
+
+void report(LinkControl& control, int32_t status) {
+    control.linkStatus.store(status);
+    control.linkAckEvent.set();
+}
+
+void noteReceived(LinkControl& control, const char* data, int32_t count) {
+    if (control.observer) {
+        control.observer->dataReceived({data, static_cast<std::size_t>(count)});
+    }
+}
+
+void noteSent(LinkControl& control, const std::vector<char>& frame, std::size_t length) {
+    if (control.observer) control.observer->frameSent({frame.data(), length});
+}
+
+bool takePortForListener(ListenerControl& listener) {
+    const auto deadline = std::chrono::steady_clock::now() + kListenerPortWait;
+    while (listener.writerWaiting.load() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kYieldPoll);
+    }
+    return listener.portMutex.try_lock_until(deadline);
+}
+
+void rs232Listener(SharedState& shared, LinkControl& control,
+                   std::shared_ptr<ListenerControl> listener) {
+    ReceivedText received;
+    bool pending = false;
+    float pendingGas = 0.0f;
+    while (listener->stop.load() == 0) {
+        if (takePortForListener(*listener)) {
+            const int32_t got = readSerial(listener->port.get(), received.end(),
+                                           ReceivedText::kCapacity - received.length());
+            listener->portMutex.unlock();
+            if (got > 0) {
+                noteReceived(control, received.end(), got);
+                if (const auto gas = received.add(static_cast<std::size_t>(got))) {
+                    pending = true;
+                    pendingGas = *gas;
+                }
+            }
+        }
+        if (pending && withData(shared.dataMutex, kDataWait,
+                                [&] { shared.sim.receivedGas.store(pendingGas); })) {
+            pending = false;
+        }
+    }
+    listener->done.set();
+}
+
+}  // namespace
+
+milliseconds transmitPause(float transmitInterval) {
+    const double pause = std::trunc(static_cast<double>(transmitInterval) * 1000.0);
+    // NaN and negative intervals (only a damaged settings file holds them) mean
+    // no pause; anything longer than a 32-bit count of milliseconds is capped.
+    if (!(pause > 0.0)) return milliseconds{0};
+    constexpr double kLongest = 2147483647.0;
+    return milliseconds{static_cast<int64_t>(std::min(pause, kLongest))};
+}
+
+void rs232StreamingLink(SharedState& shared, LinkControl& control) {
+    auto listener = std::make_shared<ListenerControl>();
+    const auto settings = readPortSettings(shared);
+    if (settings) listener->port = openSerialPort(settings->comPort, settings->baudIndex);
+    if (!listener->port) {
+        report(control, kLinkDown);
+        return;
+    }
+
+    std::thread listenerThread;
+    try {
+        listenerThread = std::thread(rs232Listener, std::ref(shared), std::ref(control), listener);
+    } catch (const std::system_error&) {
+        // No listener: frames still go out, nothing is read back.
+    }
+    report(control, kLinkUp);
+
+    std::vector<char> frame(kFrameBufferSize);
+    float interval = settings->transmitInterval;
+    while (!control.linkStopEvent.waitFor(transmitPause(interval))) {
+        std::size_t length = 0;
+        const bool built = withData(shared.dataMutex, kDataWait, [&] {
+            length = buildFrame(shared, frame.data());
+            interval = shared.link.transmitInterval;  // a change counts from the next pause
+        });
+        if (!built) continue;
+
+        listener->writerWaiting.store(true);
+        const bool havePort = listener->portMutex.try_lock_for(kWriterPortWait);
+        listener->writerWaiting.store(false);
+        if (!havePort) continue;
+        writeSerial(listener->port.get(), frame.data());
+        listener->portMutex.unlock();
+        noteSent(control, frame, length);
+    }
+
+    if (listenerThread.joinable()) {
+        listener->stop.store(1);
+        if (listener->done.waitFor(kListenerStopWait)) {
+            listenerThread.join();  // it has only to return
+        } else {
+            listenerThread.detach();  // it keeps its share of the port until it ends
+        }
+    }
+    listener.reset();
+    report(control, kLinkDown);
+}
+
+void rs232InterrogatedLink(SharedState& shared, LinkControl& control) {
+    SerialPortHandle port;
+    if (const auto settings = readPortSettings(shared)) {
+        port = openSerialPort(settings->comPort, settings->baudIndex);
+    }
+    if (!port) {
+        report(control, kLinkDown);
+        return;
+    }
+    report(control, kLinkUp);
+
+    std::vector<char> frame(kFrameBufferSize);
+    ReceivedText received;
+    bool pending = false;
+    float pendingGas = 0.0f;
+    while (!control.linkStopEvent.isSet()) {
+        // The read waits up to about 100 ms, which paces this loop.
+        const int32_t got =
+            readSerial(port.get(), received.end(), ReceivedText::kCapacity - received.length() - 1);
+        if (got > 0) {
+            noteReceived(control, received.end(), got);
+            if (const auto gas = received.add(static_cast<std::size_t>(got))) {
+                pending = true;
+                pendingGas = *gas;
+            }
+        }
+        if (!pending) continue;
+        std::size_t length = 0;
+        const bool built = withData(shared.dataMutex, kDataWait, [&] {
+            length = buildFrame(shared, frame.data());
+            shared.sim.receivedGas.store(pendingGas);
+        });
+        if (!built) continue;  // answered on a later pass
+        writeSerial(port.get(), frame.data());
+        noteSent(control, frame, length);
+        pending = false;
+        pendingGas = 0.0f;
+    }
+    port.reset();
+    report(control, kLinkDown);
+}
+
+}  // namespace korvane

@@ -1,0 +1,27 @@
+#include "links/serial_access.h"
+
+#include <cstring>
+
+#include "shell/link_settings.h"
+
+namespace korvane {
+
+SerialPortHandle openSerialPort(int32_t portNumber, int32_t baudIndex) {
+    return SerialPort::open(serialDevicePath(portNumber), baudRateFor(baudIndex));
+}
+
+int32_t readSerial(SerialPort* port, char* buffer, std::size_t capacity) {
+    if (capacity == 0) return 0;  // not even room for the NUL
+    buffer[0] = '\0';
+    if (!port) return 0;
+    const std::size_t got = port->read(buffer, capacity - 1);
+    buffer[got] = '\0';
+    return static_cast<int32_t>(got);
+}
+
+int32_t writeSerial(SerialPort* port, const char* message) {
+    if (!port || !message) return 1;
+    return port->write(message, std::strlen(message)) ? 0 : 1;
+}
+
+}  // namespace korvane

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace korvane {
+
+// How long a read waits for the first byte when nothing is queued.
+inline constexpr auto kSerialReadWait = std::chrono::milliseconds{100};
+
+// An open serial device, held exclusively until destroyed. Blocking, one
+// system call per read or write.
+class SerialPort {
+public:
+    // Opens `path` for reading and writing, exclusively, at `baudRate` bits per
+    // second (a rate the device does not know gives 9600), 8 data bits, no
+    // parity, 1 stop bit. Nothing when the device is missing, busy or not a
+    // terminal, or refuses the settings.
+    static std::unique_ptr<SerialPort> open(const std::string& path, int32_t baudRate);
+
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+    ~SerialPort();
+
+    // Returns at once with what is queued (up to `count` bytes); with nothing
+    // queued, waits up to kSerialReadWait for the first byte. Errors and a
+    // hung-up line give 0, but only after the full wait, so a caller that reads
+    // in a loop never spins. 0 < result <= count when bytes arrived.
+    std::size_t read(char* buffer, std::size_t count);
+
+    // One write call; true when it took every byte.
+    bool write(const char* data, std::size_t count);
+
+private:
+    explicit SerialPort(int fd) : fd_(fd) {}
+    int fd_;
+    bool exclusive_ = false;  // TIOCEXCL was set through this descriptor
+};
+
+// The device behind COMn: an entry named "COMn" in the working directory
+// (normally a symbolic link to the real device), else /dev/ttyS<n-1>. Empty
+// for numbers below 1.
+std::string serialDevicePath(int32_t portNumber);
+
+}  // namespace korvane
