@@ -1,0 +1,448 @@
+#include "shell/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "file_fixtures.h"
+#include "simulation/shared_state.h"
+#include "tables/extra_record_file.h"
+
+namespace korvane {
+namespace {
+
+using testing::FileSizeLimit;
+using testing::put32;
+using testing::readBytes;
+using testing::TempFolder;
+using testing::writeBytes;
+
+constexpr int32_t kPeer[4] = {192, 168, 1, 100};
+
+std::unique_ptr<SharedState> startedState(const TempFolder& folder) {
+    auto shared = std::make_unique<SharedState>();
+    setStartupDefaults(*shared, folder.path());
+    return shared;
+}
+
+void addTrack(SharedState& shared, int slot, const char* tag, float minimum, float maximum,
+              float value, int32_t transmit) {
+    AuxTrackTable& t = shared.auxTracks;
+    std::memcpy(t.tag[slot], tag, 5);
+    t.minimum[slot] = minimum;
+    t.maximum[slot] = maximum;
+    t.value[slot] = value;
+    t.transmit[slot] = transmit;
+    t.inUse[slot] = 1;
+}
+
+int slotsInUse(const SharedState& shared) {
+    int n = 0;
+    for (const auto& inUse : shared.auxTracks.inUse) n += inUse.load() == 1;
+    return n;
+}
+
+void expectDefaultLink(const SharedState& shared) {
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(shared.link.ipAddress[i], kPeer[i]);
+    EXPECT_EQ(shared.link.interrogated, 0);
+    EXPECT_EQ(shared.link.medium, 0);
+    EXPECT_EQ(shared.reservedSetting, 0.1f);
+    EXPECT_EQ(shared.link.transmitInterval, 3.0f);
+}
+
+// The header of a well-formed file: 10.0.0.7, reserved 0.25, 1.5 s,
+// transmitExtraRecords 1, UDP, interrogated, depths 1234.5 and 1200.25, then N.
+std::vector<uint8_t> header(uint32_t n) {
+    std::vector<uint8_t> bytes = {10,   0,    0,    7,      // ipAddress
+                                  0x00, 0x00, 0x80, 0x3e,   // reservedSetting 0.25
+                                  0x00, 0x00, 0xc0, 0x3f,   // transmitInterval 1.5
+                                  1,    0,    0,    0,      // transmitExtraRecords
+                                  1,    0,    0,    0,      // medium UDP
+                                  1,    0,    0,    0,      // interrogated
+                                  0x00, 0x50, 0x9a, 0x44,   // holeDepth 1234.5
+                                  0x00, 0x08, 0x96, 0x44};  // bitDepth 1200.25
+    put32(bytes, n);
+    return bytes;
+}
+
+// One 21-byte track record: tag, minimum 0, maximum 100, value 50, transmit.
+std::vector<uint8_t> trackRecord(const char* tag, uint8_t transmit) {
+    std::vector<uint8_t> bytes(tag, tag + 5);
+    for (uint8_t b : {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xc8, 0x42, 0x00, 0x00, 0x48, 0x42})
+        bytes.push_back(b);
+    for (uint8_t b : {transmit, uint8_t{0}, uint8_t{0}, uint8_t{0}}) bytes.push_back(b);
+    return bytes;
+}
+
+void append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) {
+    to.insert(to.end(), more.begin(), more.end());
+}
+
+TEST(SettingsFile, FirstRunUsesDefaultsAndWritesA36ByteFile) {
+    TempFolder folder;
+    auto shared = startedState(folder);
+    EXPECT_EQ(loadSettings(*shared, folder.path()), 1);
+    expectDefaultLink(*shared);
+    EXPECT_EQ(shared->link.comPort, 1);
+    EXPECT_EQ(shared->link.baudIndex, 1);
+    EXPECT_EQ(shared->sim.transmitExtraRecords, 0);
+    EXPECT_EQ(shared->sim.clockState, kClockRunning);
+    EXPECT_EQ(shared->auxTracks.auxTrackCount, 0);
+    EXPECT_EQ(shared->extraRecords.extraRecordCount, 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / kSettingsFileName));
+
+    EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+    const std::vector<uint8_t> expected = {
+        192,  168,  1,    100,                // default peer
+        0xcd, 0xcc, 0xcc, 0x3d,               // 0.1
+        0x00, 0x00, 0x40, 0x40,               // 3.0 s
+        0,    0,    0,    0,    0, 0, 0, 0,   // extra records off, no link
+        0,    0,    0,    0,    0, 0, 0, 0,   // streaming, hole depth 0
+        0,    0,    0,    0,    0, 0, 0, 0};  // bit depth 0, N = 0
+    EXPECT_EQ(readBytes(folder / kSettingsFileName), expected);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+}
+
+TEST(SettingsFile, StartupDefaultsClearTheTablesAndLoadTheExtraRecords) {
+    TempFolder folder;
+    std::vector<uint8_t> records;
+    put32(records, 1);
+    for (uint32_t v : {1u, 8u, 0u, 0x41200000u}) put32(records, v);  // record 01 item 08, 10.0
+    writeBytes(folder / kExtraRecordFileName, records);
+
+    SharedState shared;
+    addTrack(shared, 9, "0145", 1, 2, 3, 1);
+    shared.auxTracks.auxTrackCount = 1;
+    shared.sim.transmitExtraRecords = 1;
+    shared.sim.clockState = kClockStopped;
+    shared.link = LinkSettings{1, 1, 7, 4, {10, 0, 0, 7}, 9.0f};
+    setStartupDefaults(shared, folder.path());
+
+    expectDefaultLink(shared);
+    EXPECT_EQ(shared.link.comPort, 1);
+    EXPECT_EQ(shared.link.baudIndex, 1);
+    EXPECT_EQ(shared.auxTracks.auxTrackCount, 0);
+    EXPECT_EQ(slotsInUse(shared), 0);
+    EXPECT_STREQ(shared.auxTracks.tag[9], "");
+    EXPECT_EQ(shared.auxTracks.value[9], 0.0f);
+    EXPECT_EQ(shared.auxTracks.transmit[9], 0);
+    EXPECT_EQ(shared.sim.transmitExtraRecords, 0);
+    EXPECT_EQ(shared.sim.clockState, kClockRunning);
+    ASSERT_EQ(shared.extraRecords.extraRecordCount, 1);
+    EXPECT_EQ(shared.extraRecords.extraRecords[0].itemNumber, 8);
+    EXPECT_EQ(shared.extraRecords.extraRecords[0].value, 10.0f);
+}
+
+// Tracks in slots 1, 4 and 7 only: three records, in slot order, byte for byte.
+TEST(SettingsFile, SaveWritesTheLayoutByteForByte) {
+    TempFolder folder;
+    auto shared = startedState(folder);
+    shared->link.ipAddress[0] = 10;
+    shared->link.ipAddress[1] = 0;
+    shared->link.ipAddress[2] = 0;
+    shared->link.ipAddress[3] = 7;
+    shared->reservedSetting = 0.25f;
+    shared->link.transmitInterval = 1.5f;
+    shared->sim.transmitExtraRecords = 1;
+    shared->link.medium = kMediumUdp;
+    shared->link.interrogated = 1;
+    shared->sim.holeDepth = 1234.5f;
+    shared->sim.bitDepth = 1200.25f;
+    addTrack(*shared, 1, "0145", 0, 100, 50, 1);
+    addTrack(*shared, 4, "ABCD", 0, 100, 50, 0);
+    addTrack(*shared, 7, "0999", 0, 100, 50, 1);
+    addTrack(*shared, 8, "GONE", 0, 100, 50, 1);
+    shared->auxTracks.inUse[8] = 0;  // removed: its fields stay but it is not saved
+
+    EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+    std::vector<uint8_t> expected = header(3);
+    append(expected, trackRecord("0145", 1));
+    append(expected, trackRecord("ABCD", 0));
+    append(expected, trackRecord("0999", 1));
+    const auto written = readBytes(folder / kSettingsFileName);
+    EXPECT_EQ(written.size(), 36u + 21u * 3u);
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(shared->auxTracks.auxTrackCount, 3);
+
+    // The same table saved again gives the same N and the same bytes.
+    shared->auxTracks.auxTrackCount = 57;  // a stale count is recounted, not trusted
+    EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+    EXPECT_EQ(readBytes(folder / kSettingsFileName), expected);
+    EXPECT_EQ(shared->auxTracks.auxTrackCount, 3);
+}
+
+TEST(SettingsFile, RestartRestoresTheSavedSettingsButNotThePort) {
+    TempFolder folder;
+    {
+        auto shared = startedState(folder);
+        shared->link = LinkSettings{kMediumRs232, 1, 12, 5, {172, 16, 0, 1}, 0.5f};
+        shared->reservedSetting = -7.25f;
+        shared->sim.holeDepth = 500.0f;
+        shared->sim.bitDepth = 480.0f;
+        addTrack(*shared, 1, "0145", -1, 2, 0.5f, 1);
+        addTrack(*shared, 4, "0146", 0, 100, 50, 0);
+        addTrack(*shared, 7, "0147", -20, 10, -2.5f, 1);
+        ASSERT_EQ(saveSettings(*shared, folder.path()), 0);
+    }
+    auto shared = startedState(folder);
+    EXPECT_EQ(loadSettings(*shared, folder.path()), 0);
+    EXPECT_EQ(shared->link.medium, kMediumRs232);
+    EXPECT_EQ(shared->link.interrogated, 1);
+    EXPECT_EQ(shared->link.comPort, 1);    // COM1
+    EXPECT_EQ(shared->link.baudIndex, 1);  // 9600
+    const int32_t address[4] = {172, 16, 0, 1};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(shared->link.ipAddress[i], address[i]);
+    EXPECT_EQ(shared->link.transmitInterval, 0.5f);
+    EXPECT_EQ(shared->reservedSetting, -7.25f);
+    EXPECT_EQ(shared->sim.holeDepth, 500.0f);
+    EXPECT_EQ(shared->sim.bitDepth, 480.0f);
+
+    // The holes are closed: slots 1, 4, 7 come back as 0, 1, 2.
+    const AuxTrackTable& t = shared->auxTracks;
+    EXPECT_EQ(t.auxTrackCount, 3);
+    EXPECT_EQ(slotsInUse(*shared), 3);
+    EXPECT_STREQ(t.tag[0], "0145");
+    EXPECT_STREQ(t.tag[1], "0146");
+    EXPECT_STREQ(t.tag[2], "0147");
+    EXPECT_EQ(t.minimum[2], -20.0f);
+    EXPECT_EQ(t.maximum[2], 10.0f);
+    EXPECT_EQ(t.value[2], -2.5f);
+    EXPECT_EQ(t.transmit[0], 1);
+    EXPECT_EQ(t.transmit[1], 0);
+    EXPECT_EQ(t.inUse[3], 0);
+}
+
+// Short and damaged files: all rejected with status 2 and deleted; the link
+// settings go back to their defaults while the fields read completely stay.
+TEST(SettingsFile, RejectedFilesAreDeletedAndKeepOnlyWhatWasReadWhole) {
+    struct Case {
+        const char* legend;
+        std::vector<uint8_t> file;
+        int32_t transmitExtraRecords;  // expected after the load
+        float holeDepth;
+        int tracks;  // slots in use after the load
+    };
+    auto truncated = [](std::size_t size) {
+        auto bytes = header(0);
+        bytes.resize(size);
+        return bytes;
+    };
+    auto withCount = [](uint32_t n, int records) {
+        auto bytes = header(n);
+        for (int k = 0; k < records; ++k) append(bytes, trackRecord("0145", 1));
+        return bytes;
+    };
+    auto patched = [](std::size_t offset, std::vector<uint8_t> value) {
+        auto bytes = header(0);
+        std::copy(value.begin(), value.end(), bytes.begin() + static_cast<long>(offset));
+        return bytes;
+    };
+    const Case cases[] = {
+        {"empty file", truncated(0), 0, -1.0f, 0},
+        {"three octets", truncated(3), 0, -1.0f, 0},
+        {"20 bytes: the switch at 12..15 is kept", truncated(20), 1, -1.0f, 0},
+        {"half a hole depth is not taken", truncated(26), 1, -1.0f, 0},
+        {"no count", truncated(32), 1, 1234.5f, 0},
+        {"half a count", truncated(35), 1, 1234.5f, 0},
+        {"N 3 with two records", withCount(3, 2), 1, 1234.5f, 2},
+        {"N 2 with a record and a half",
+         [&] {
+             auto b = withCount(2, 2);
+             b.resize(b.size() - 4);
+             return b;
+         }(),
+         1, 1234.5f, 1},
+        {"N 101 cannot fit the table", withCount(101, 101), 1, 1234.5f, 0},
+        {"N negative", withCount(0xffffffffu, 1), 1, 1234.5f, 0},
+        {"N huge", withCount(0x7fffffffu, 3), 1, 1234.5f, 0},
+        {"medium 3", patched(16, {3, 0, 0, 0}), 1, 1234.5f, 0},
+        {"interrogated 2", patched(20, {2, 0, 0, 0}), 1, 1234.5f, 0},
+        {"interval 0 s", patched(8, {0, 0, 0, 0}), 1, 1234.5f, 0},
+        {"interval 0.25 s", patched(8, {0x00, 0x00, 0x80, 0x3e}), 1, 1234.5f, 0},
+        {"interval not a number", patched(8, {0x00, 0x00, 0xc0, 0x7f}), 1, 1234.5f, 0},
+        {"interval infinite", patched(8, {0x00, 0x00, 0x80, 0x7f}), 1, 1234.5f, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        writeBytes(folder / kSettingsFileName, c.file);
+        auto shared = startedState(folder);
+        shared->sim.holeDepth = -1.0f;
+        EXPECT_EQ(loadSettings(*shared, folder.path()), 2);
+        EXPECT_FALSE(std::filesystem::exists(folder / kSettingsFileName));
+        expectDefaultLink(*shared);
+        EXPECT_EQ(shared->sim.transmitExtraRecords, c.transmitExtraRecords);
+        EXPECT_EQ(shared->sim.holeDepth, c.holeDepth);
+        EXPECT_EQ(slotsInUse(*shared), c.tracks);
+        EXPECT_EQ(shared->auxTracks.auxTrackCount, c.tracks);
+        for (int k = 0; k < c.tracks; ++k) EXPECT_STREQ(shared->auxTracks.tag[k], "0145");
+        EXPECT_STREQ(shared->auxTracks.tag[c.tracks], "");
+    }
+}
+
+TEST(SettingsFile, LoadAcceptsTheEdgesOfWhatASaveCanWrite) {
+    TempFolder folder;
+    auto file = header(100);
+    file[8] = 0x00, file[9] = 0x00, file[10] = 0x00, file[11] = 0x3f;  // 0.5 s, the shortest
+    for (int k = 0; k < 100; ++k) append(file, trackRecord("0145", 1));
+    file[36 + 4] = 'X';    // a fifth tag byte that is not NUL ends the tag all the same
+    file.push_back(0xee);  // bytes after the last record are ignored
+    writeBytes(folder / kSettingsFileName, file);
+
+    auto shared = startedState(folder);
+    EXPECT_EQ(loadSettings(*shared, folder.path()), 0);
+    EXPECT_TRUE(std::filesystem::exists(folder / kSettingsFileName));
+    EXPECT_EQ(shared->link.transmitInterval, 0.5f);
+    EXPECT_EQ(shared->auxTracks.auxTrackCount, 100);
+    EXPECT_EQ(slotsInUse(*shared), 100);
+    EXPECT_STREQ(shared->auxTracks.tag[0], "0145");
+    EXPECT_EQ(shared->auxTracks.tag[0][4], '\0');
+}
+
+// A save that fails anywhere leaves the old file as it was and no temporary file.
+TEST(SettingsFile, FailedSavesKeepTheOldFile) {
+    struct Case {
+        const char* legend;
+        rlim_t sizeLimit;  // bytes the system lets a file grow to
+        int tracks;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"fails from the interval on, no tracks: last failure a depth", 10, 0, -2},
+        {"fails from the interval on, with tracks: last failure a record", 10, 2, 2},
+        {"fails in the medium", 18, 0, -2},
+        {"only the count fails", 33, 0, 2},
+        {"the second record fails", 36 + 21 + 5, 2, 2},
+        {"everything fits", 36 + 42, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        const std::vector<uint8_t> old = {1, 2, 3, 4, 5};
+        writeBytes(folder / kSettingsFileName, old);
+        auto shared = startedState(folder);
+        for (int k = 0; k < c.tracks; ++k) addTrack(*shared, k, "0145", 0, 100, 50, 1);
+        int32_t status = 0;
+        {
+            FileSizeLimit limit(c.sizeLimit);
+            status = saveSettings(*shared, folder.path());
+        }
+        EXPECT_EQ(status, c.expected);
+        const auto now = readBytes(folder / kSettingsFileName);
+        if (c.expected == 0)
+            EXPECT_EQ(now.size(), 36u + 21u * static_cast<unsigned>(c.tracks));
+        else
+            EXPECT_EQ(now, old);
+        EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    }
+}
+
+TEST(SettingsFile, SaveThatCannotCreateTheFileReportsIt) {
+    TempFolder folder;
+    auto shared = startedState(folder);
+    // A folder that does not exist, and one whose parent is a plain file.
+    EXPECT_EQ(saveSettings(*shared, folder / "missing"), -1);
+    testing::writeText(folder / "plain", "x");
+    EXPECT_EQ(saveSettings(*shared, folder / "plain" / "sub"), -1);
+    // Korvane.ini is a folder: the new file cannot take its place.
+    std::filesystem::create_directories(folder / kSettingsFileName / "keep");
+    EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / kSettingsFileName / "keep"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+}
+
+// The clock keeps stepping both depths together under the lock; every save
+// must see a pair from one step.
+TEST(SettingsFile, SaveCopiesTheDepthsOfOneClockStep) {
+    TempFolder folder;
+    auto shared = startedState(folder);
+    shared->sim.holeDepth = 100.0f;
+    shared->sim.bitDepth = 0.0f;
+    std::atomic<bool> stop{false};
+    std::thread clock([&] {
+        while (!stop) {
+            withData(shared->dataMutex, kDataWait, [&] {
+                shared->sim.holeDepth += 1.0f;
+                shared->sim.bitDepth += 1.0f;
+            });
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_EQ(saveSettings(*shared, folder.path()), 0);
+        const auto bytes = readBytes(folder / kSettingsFileName);
+        ASSERT_EQ(bytes.size(), 36u);
+        float hole = 0, bit = 0;
+        std::memcpy(&hole, &bytes[24], 4);  // little-endian host
+        std::memcpy(&bit, &bytes[28], 4);
+        EXPECT_EQ(hole - bit, 100.0f);
+    }
+    stop = true;
+    clock.join();
+}
+
+TEST(SettingsFile, SaveStillWritesWhenTheLockIsNotReleased) {
+    TempFolder folder;
+    auto shared = startedState(folder);
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    std::thread holder([&] {
+        std::lock_guard lock(shared->dataMutex);
+        held = true;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    });
+    while (!held) std::this_thread::yield();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, kDataWait);
+    release = true;
+    holder.join();
+    EXPECT_EQ(readBytes(folder / kSettingsFileName).size(), 36u);
+}
+
+// Truncated good files and random bytes: whatever the load makes of them, the
+// table stays within its bounds and a rejected file is gone.
+TEST(SettingsFile, LoadSurvivesArbitraryFiles) {
+    TempFolder folder;
+    std::mt19937 random(20261208);
+    std::vector<uint8_t> good = header(5);
+    for (int k = 0; k < 5; ++k) append(good, trackRecord("0145", 1));
+    for (int i = 0; i < 1500; ++i) {
+        std::vector<uint8_t> file;
+        if (i % 2 == 0) {
+            file.assign(good.begin(),
+                        good.begin() + static_cast<long>(random() % (good.size() + 1)));
+            if (!file.empty() && i % 4 == 0) file[random() % file.size()] = random() & 0xff;
+        } else {
+            file.resize(random() % 2300);
+            for (auto& b : file) b = static_cast<uint8_t>(random());
+            if (file.size() >= 36 && i % 3 == 0) {
+                const uint32_t n = random() % 120;
+                for (int s = 0; s < 4; ++s) file[32 + s] = static_cast<uint8_t>(n >> (8 * s));
+            }
+        }
+        writeBytes(folder / kSettingsFileName, file);
+        auto shared = startedState(folder);
+        const int32_t status = loadSettings(*shared, folder.path());
+        ASSERT_TRUE(status == 0 || status == 2) << "iteration " << i;
+        const AuxTrackTable& t = shared->auxTracks;
+        ASSERT_GE(t.auxTrackCount, 0);
+        ASSERT_LE(t.auxTrackCount, kAuxTrackSlots);
+        ASSERT_EQ(t.auxTrackCount, slotsInUse(*shared));
+        for (int s = 0; s < kAuxTrackSlots; ++s) ASSERT_EQ(t.tag[s][kTagLength], '\0');
+        ASSERT_GE(shared->link.medium, 0);
+        ASSERT_LE(shared->link.medium, 2);
+        ASSERT_TRUE(std::isfinite(shared->link.transmitInterval));
+        ASSERT_GE(shared->link.transmitInterval, 0.5f);
+        ASSERT_EQ(std::filesystem::exists(folder / kSettingsFileName), status == 0);
+    }
+}
+
+}  // namespace
+}  // namespace korvane
