@@ -1,8 +1,111 @@
 #include "pages/options_page.h"
 
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "pages/define_records_dialog.h"
+#include "pages/edit_depths_dialog.h"
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "simulation/shared_state.h"
+
 namespace korvane {
 
-// Placeholder until the page is built.
-OptionsPage::OptionsPage(SharedState& shared, QWidget* parent) : QWidget(parent), shared_(shared) {}
+namespace {
+
+constexpr int kDropHoleDepthId = 1025;
+constexpr int kDropBitDepthId = 1026;
+constexpr int kSetDepthsId = 1044;
+constexpr int kDropPumpSpmIds[kPumpCount] = {1048, 1049, 1050};
+constexpr int kSendTotalStrokesIds[kPumpCount] = {1051, 1052, 1053};
+constexpr int kZeroStrokesId = 1019;
+constexpr int kDefineRecordsId = 1020;
+constexpr int kTransmitExtraRecordsId = 1064;
+
+}  // namespace
+
+OptionsPage::OptionsPage(SharedState& shared, QWidget* parent) : QWidget(parent), shared_(shared) {
+    ui::buildDialog(ui::kOptionsPageTemplate, this);
+    SimState& sim = shared_.sim;
+
+    // Only this thread writes the toggles, so reading them unlocked is safe.
+    auto check = [this](int id, bool on) {
+        if (auto* box = ui::control<QCheckBox>(this, id)) box->setChecked(on);
+    };
+    check(kDropHoleDepthId, sim.dropHoleDepth == 1);
+    check(kDropBitDepthId, sim.dropBitDepth == 1);
+    for (int n = 0; n < kPumpCount; ++n) {
+        if (sim.pumpCirculating[n] == 0) {
+            // A pump that does not circulate sends no rate item to drop.
+            if (auto* box = ui::control<QCheckBox>(this, kDropPumpSpmIds[n])) {
+                box->setEnabled(false);
+            }
+        } else {
+            check(kDropPumpSpmIds[n], sim.dropPumpSpm[n] == 1);
+        }
+        check(kSendTotalStrokesIds[n], sim.sendTotalStrokes[n] == 1);
+    }
+    check(kTransmitExtraRecordsId, sim.transmitExtraRecords.load() == 1);
+
+    connectToggle(kDropHoleDepthId, sim.dropHoleDepth);
+    connectToggle(kDropBitDepthId, sim.dropBitDepth);
+    for (int n = 0; n < kPumpCount; ++n) {
+        connectToggle(kDropPumpSpmIds[n], sim.dropPumpSpm[n]);
+        connectToggle(kSendTotalStrokesIds[n], sim.sendTotalStrokes[n]);
+    }
+    if (auto* box = ui::control<QCheckBox>(this, kTransmitExtraRecordsId)) {
+        // A single atomic flag: the frame builder sees either value whole.
+        connect(box, &QCheckBox::clicked, this,
+                [this](bool on) { shared_.sim.transmitExtraRecords.store(on ? 1 : 0); });
+    }
+    if (auto* button = ui::control<QPushButton>(this, kSetDepthsId)) {
+        connect(button, &QPushButton::clicked, this, &OptionsPage::setDepths);
+    }
+    if (auto* button = ui::control<QPushButton>(this, kZeroStrokesId)) {
+        connect(button, &QPushButton::clicked, this, &OptionsPage::zeroStrokes);
+    }
+    if (auto* button = ui::control<QPushButton>(this, kDefineRecordsId)) {
+        connect(button, &QPushButton::clicked, this, &OptionsPage::defineRecords);
+    }
+}
+
+void OptionsPage::connectToggle(int id, int32_t& field) {
+    auto* box = ui::control<QCheckBox>(this, id);
+    if (!box) return;
+    // A store that cannot get the mutex is dropped; the box keeps the
+    // operator's choice and the next page shows the stored value.
+    connect(box, &QCheckBox::clicked, this, [this, &field](bool on) {
+        withData(shared_.dataMutex, kDataWait, [&] { field = on ? 1 : 0; });
+    });
+}
+
+void OptionsPage::setDepths() {
+    // The clock advances the depths, so they are read under the mutex too.
+    DepthPair depths;
+    const bool read = withData(shared_.dataMutex, kDataWait, [&] {
+        depths = {shared_.sim.holeDepth, shared_.sim.bitDepth};
+    });
+    if (!read) return;
+
+    EditDepthsDialog dialog(depths, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        // Whatever the clock added while the dialog was open is replaced.
+        withData(shared_.dataMutex, kStoreWait, [&] {
+            shared_.sim.holeDepth = depths.holeDepth;
+            shared_.sim.bitDepth = depths.bitDepth;
+        });
+    }
+}
+
+void OptionsPage::zeroStrokes() {
+    withData(shared_.dataMutex, kDataWait, [&] {
+        for (double& strokes : shared_.sim.totalStrokes) strokes = 0.0;
+    });
+}
+
+void OptionsPage::defineRecords() {
+    DefineRecordsDialog dialog(shared_, this);
+    dialog.exec();
+}
 
 }  // namespace korvane

@@ -6,13 +6,20 @@ namespace korvane {
 
 struct SharedState;
 
+// Tab 1: which items the frames drop or add, the depths, the stroke counters
+// and the extraneous records. Rebuilt from the shared state at every creation.
 class OptionsPage : public QWidget {
     Q_OBJECT
 public:
     OptionsPage(SharedState& shared, QWidget* parent);
 
 private:
-    [[maybe_unused]] SharedState& shared_;
+    void connectToggle(int id, int32_t& field);
+    void setDepths();
+    void zeroStrokes();
+    void defineRecords();
+
+    SharedState& shared_;
 };
 
 }  // namespace korvane

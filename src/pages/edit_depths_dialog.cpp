@@ -1,0 +1,65 @@
+#include "pages/edit_depths_dialog.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <cmath>
+#include <optional>
+
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "simulation/number_text.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kHoleDepthId = 1045;
+constexpr int kBitDepthId = 1046;
+constexpr int kOkId = 1;
+constexpr int kCancelId = 2;
+// The field is read as at most 127 characters, as a 128-byte buffer allows.
+constexpr int kFieldChars = 127;
+
+QString depthText(float feet) { return QString::fromStdString(formatFixed(feet, 1)); }
+
+// A depth is whatever number the field starts with ("12ft" is 12). Infinity
+// and NaN are refused: the clock would carry them on for the rest of the run.
+std::optional<float> readDepth(const QLineEdit* edit) {
+    if (!edit) return std::nullopt;
+    const std::string text = edit->text().left(kFieldChars).toStdString();
+    if (text.empty()) return std::nullopt;
+    const std::optional<float> value = scanFloat(text);
+    if (!value || !std::isfinite(*value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+EditDepthsDialog::EditDepthsDialog(DepthPair& depths, QWidget* parent)
+    : QDialog(parent), depths_(depths) {
+    ui::buildDialog(ui::kEditDepthsDialogTemplate, this);
+    holeDepthEdit_ = ui::control<QLineEdit>(this, kHoleDepthId);
+    bitDepthEdit_ = ui::control<QLineEdit>(this, kBitDepthId);
+    if (holeDepthEdit_) holeDepthEdit_->setText(depthText(depths_.holeDepth));
+    if (bitDepthEdit_) bitDepthEdit_->setText(depthText(depths_.bitDepth));
+    if (auto* ok = ui::control<QPushButton>(this, kOkId)) {
+        connect(ok, &QPushButton::clicked, this, &EditDepthsDialog::confirm);
+    }
+    if (auto* cancel = ui::control<QPushButton>(this, kCancelId)) {
+        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    }
+}
+
+void EditDepthsDialog::confirm() {
+    const std::optional<float> hole = readDepth(holeDepthEdit_);
+    const std::optional<float> bit = readDepth(bitDepthEdit_);
+    if (hole && bit) {
+        depths_ = {*hole, *bit};
+        accept();
+        return;
+    }
+    QMessageBox::warning(this, QStringLiteral("Korvane"), QStringLiteral("Invalid Input Values!"));
+}
+
+}  // namespace korvane

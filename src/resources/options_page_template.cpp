@@ -1,0 +1,28 @@
+#include "resources/dialog_templates.h"
+
+namespace korvane::ui {
+
+namespace {
+
+constexpr DialogItem kItems[] = {
+    {kNoId, ControlKind::GroupBox, "Depth Options", 7, 3, 94, 88},
+    {1025, ControlKind::CheckBox, "Drop Hole Depth", 19, 18, 72, 13},
+    {1026, ControlKind::CheckBox, "Drop Bit Depth", 19, 34, 72, 13},
+    {1044, ControlKind::PushButton, "Set Depths", 22, 68, 60, 14},
+    {kNoId, ControlKind::GroupBox, "Pump Options", 112, 3, 181, 88},
+    {1048, ControlKind::CheckBox, "Drop Pump 1 SPM", 122, 19, 72, 13},
+    {1049, ControlKind::CheckBox, "Drop Pump 2 SPM", 122, 34, 72, 13},
+    {1050, ControlKind::CheckBox, "Drop Pump 3 SPM", 122, 49, 72, 13},
+    {1051, ControlKind::CheckBox, "Send Total Strokes 1", 199, 19, 86, 13},
+    {1052, ControlKind::CheckBox, "Send Total Strokes 2", 199, 34, 87, 13},
+    {1053, ControlKind::CheckBox, "Send Total Strokes 3", 199, 49, 86, 13},
+    {1019, ControlKind::PushButton, "Zero Strokes", 168, 68, 64, 14},
+    {1020, ControlKind::PushButton, "Define Extraneous WITS Records...", 9, 99, 138, 14},
+    {1064, ControlKind::CheckBox, "Transmit Extraneous WITS Records", 159, 101, 129, 10},
+};
+
+}  // namespace
+
+const DialogTemplate kOptionsPageTemplate = {181, "", 302, 134, kItems};
+
+}  // namespace korvane::ui
