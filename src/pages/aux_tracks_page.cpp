@@ -1,9 +1,293 @@
 #include "pages/aux_tracks_page.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyledItemDelegate>
+#include <cstring>
+
+#include "pages/aux_track_dialog.h"
+#include "pages/dialog_input.h"
+#include "pages/value_slider.h"
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "simulation/number_text.h"
+#include "simulation/shared_state.h"
+#include "simulation/slider_mapping.h"
+#include "tables/aux_track_ops.h"
+
 namespace korvane {
 
-// Placeholder until the page is built.
+namespace {
+
+constexpr int kValueSlider = 1018;
+constexpr int kUpperLabel = 1037;
+constexpr int kLowerLabel = 1038;
+constexpr int kTrackList = 1022;
+constexpr int kAddButton = 1034;
+constexpr int kRemoveButton = 1035;
+constexpr int kModifyButton = 1036;
+constexpr int kTransmitBox = 1039;
+constexpr int kTagText = 1043;
+constexpr int kValueText = 1042;
+
+constexpr char kTableFullMessage[] = "Auxiliary Tag Buffer is Full!";
+constexpr char kNoValue[] = "-.-";
+constexpr char kNoTag[] = "----";
+constexpr char kDefaultTag[] = "0145";
+constexpr float kDefaultMinimum = 0.0f;
+constexpr float kDefaultMaximum = 100.0f;
+
+// A list box with tab stops puts them 32 dialog units apart unless told otherwise.
+constexpr int kTabStopDialogUnits = 32;
+
+// Draws a line's tab-separated fields in columns, as a list box with tab
+// stops does; the item text itself keeps the tabs.
+class TabStopDelegate : public QStyledItemDelegate {
+public:
+    TabStopDelegate(qreal tabStop, QObject* parent)
+        : QStyledItemDelegate(parent), tabStop_(tabStop) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QStyle* style = opt.widget ? opt.widget->style() : nullptr;
+        if (style == nullptr) return QStyledItemDelegate::paint(painter, option, index);
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+
+        const int margin =
+            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setTabStopDistance(tabStop_);
+        layout.setWrapMode(QTextOption::NoWrap);
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group =
+            opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        painter->save();
+        painter->setFont(opt.font);
+        painter->setPen(
+            opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(QRectF(opt.rect.adjusted(margin, 0, -margin, 0)), text, layout);
+        painter->restore();
+    }
+
+private:
+    qreal tabStop_;
+};
+
+QString tagOf(const AuxTrackTable& table, int slot) {
+    return QString::fromLatin1(table.tag[slot],
+                               qsizetype(strnlen(table.tag[slot], sizeof table.tag[slot])));
+}
+
+// "%s\t%7.1f\t%7.1f": tag, minimum, maximum.
+QString lineOf(const AuxTrackTable& table, int slot) {
+    return tagOf(table, slot) + '\t' +
+           QString::fromStdString(formatFixed(table.minimum[slot], 1, 7)) + '\t' +
+           QString::fromStdString(formatFixed(table.maximum[slot], 1, 7));
+}
+
+}  // namespace
+
 AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
-    : QWidget(parent), shared_(shared) {}
+    : QWidget(parent), shared_(shared) {
+    ui::buildDialog(ui::kAuxTracksPageTemplate, this);
+    slider_ = ui::control<QSlider>(this, kValueSlider);
+    list_ = ui::control<QListWidget>(this, kTrackList);
+    upperLabel_ = ui::control<QLabel>(this, kUpperLabel);
+    lowerLabel_ = ui::control<QLabel>(this, kLowerLabel);
+    tagText_ = ui::control<QLabel>(this, kTagText);
+    valueText_ = ui::control<QLabel>(this, kValueText);
+    removeButton_ = ui::control<QPushButton>(this, kRemoveButton);
+    modifyButton_ = ui::control<QPushButton>(this, kModifyButton);
+    transmitBox_ = ui::control<QCheckBox>(this, kTransmitBox);
+    setUpValueSlider(slider_);
+
+    // The page keeps the lines in text order itself (insertLine), with a plain
+    // case-insensitive comparison rather than the locale's collation.
+    list_->setSortingEnabled(false);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    const ui::BaseUnits units = ui::baseUnitsOf(this);
+    list_->setItemDelegate(new TabStopDelegate(kTabStopDialogUnits * units.x / 4.0, list_));
+
+    fillList();
+    if (list_->count() == 0) {
+        setTrackButtonsEnabled(false);
+        showTrack(-1);
+    } else {
+        setTrackButtonsEnabled(true);
+        selectLine(list_->item(0));
+        showTrack(selectedSlot_);
+    }
+
+    korvane::followSlider(slider_,
+                          [this](int position, bool store) { followSlider(position, store); });
+    connect(list_, &QListWidget::itemSelectionChanged, this, &AuxTracksPage::followList);
+    connect(ui::control<QPushButton>(this, kAddButton), &QPushButton::clicked, this,
+            &AuxTracksPage::addTrack);
+    connect(removeButton_, &QPushButton::clicked, this, &AuxTracksPage::removeTrack);
+    connect(modifyButton_, &QPushButton::clicked, this, &AuxTracksPage::modifyTrack);
+    connect(transmitBox_, &QCheckBox::clicked, this, &AuxTracksPage::storeTransmit);
+}
+
+void AuxTracksPage::showTrack(int slot) {
+    if (slot < 0 || slot >= kAuxTrackSlots) {
+        upperLabel_->setText(QString::fromLatin1(kNoValue));
+        lowerLabel_->setText(QString::fromLatin1(kNoValue));
+        transmitBox_->setChecked(false);
+        transmitBox_->setEnabled(false);
+        slider_->setValue(kSliderBottom);
+        slider_->setEnabled(false);
+        valueText_->setText(QString::fromLatin1(kNoValue));
+        valueText_->setEnabled(false);
+        tagText_->setText(QString::fromLatin1(kNoTag));
+        tagText_->setEnabled(false);
+        return;
+    }
+    // Only this thread writes the table, so it reads it here without the lock.
+    const AuxTrackTable& table = shared_.auxTracks;
+    const float minimum = table.minimum[slot];
+    const float maximum = table.maximum[slot];
+    const float value = table.value[slot];
+    lowerLabel_->setText(oneDecimal(minimum));
+    upperLabel_->setText(oneDecimal(maximum));
+    transmitBox_->setChecked(table.transmit[slot].load() == 1);
+    transmitBox_->setEnabled(true);
+    const float span = minimum - maximum;
+    scale_ = static_cast<float>(static_cast<double>(span) / 100.0);
+    offset_ = maximum;
+    slider_->setValue(sliderPositionOf(valueToPosition(scale_, offset_, value)));
+    slider_->setEnabled(true);
+    valueText_->setText(oneDecimal(value));
+    valueText_->setEnabled(true);
+    tagText_->setText(tagOf(table, slot));
+    tagText_->setEnabled(true);
+}
+
+void AuxTracksPage::refreshTrackList() {
+    recountAuxTracks(shared_.auxTracks);
+    {
+        const QSignalBlocker blocker(list_);
+        list_->clear();
+    }
+    fillList();
+    if (list_->count() == 0) {
+        setTrackButtonsEnabled(false);
+        showTrack(-1);
+        selectedSlot_ = -1;
+        return;
+    }
+    selectLine(list_->item(0));
+    showTrack(selectedSlot_);
+    setTrackButtonsEnabled(true);
+}
+
+void AuxTracksPage::fillList() {
+    if (recountAuxTracks(shared_.auxTracks) == 0) return;
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
+        if (shared_.auxTracks.inUse[slot].load() == 1) insertLine(slot);
+    }
+}
+
+QListWidgetItem* AuxTracksPage::insertLine(int slot) {
+    const QString line = lineOf(shared_.auxTracks, slot);
+    int row = 0;
+    while (row < list_->count() &&
+           QString::compare(list_->item(row)->text(), line, Qt::CaseInsensitive) <= 0) {
+        ++row;
+    }
+    auto* item = new QListWidgetItem(line);
+    item->setData(Qt::UserRole, slot);
+    const QSignalBlocker blocker(list_);
+    list_->insertItem(row, item);
+    return item;
+}
+
+void AuxTracksPage::selectLine(QListWidgetItem* item) {
+    const QSignalBlocker blocker(list_);
+    list_->setCurrentItem(item);
+    item->setSelected(true);
+    selectedSlot_ = item->data(Qt::UserRole).toInt();
+}
+
+void AuxTracksPage::setTrackButtonsEnabled(bool enabled) {
+    removeButton_->setEnabled(enabled);
+    modifyButton_->setEnabled(enabled);
+}
+
+void AuxTracksPage::followSlider(int position, bool store) {
+    const float value = positionToValue(scale_, offset_, position);
+    valueText_->setText(oneDecimal(value));
+    // A store that cannot get the mutex in time is dropped; the text keeps the new value.
+    if (store && selectedSlot_ >= 0) setAuxTrackValue(shared_, selectedSlot_, value);
+}
+
+void AuxTracksPage::followList() {
+    const QList<QListWidgetItem*> selected = list_->selectedItems();
+    selectedSlot_ = selected.isEmpty() ? -1 : selected.first()->data(Qt::UserRole).toInt();
+    showTrack(selectedSlot_);
+}
+
+void AuxTracksPage::addTrack() {
+    if (shared_.auxTracks.auxTrackCount >= kAuxTrackSlots) {
+        showWarning(this, kTableFullMessage);
+        return;
+    }
+    AuxTrackEdit edit{kAddTrack, {}, kDefaultMinimum, kDefaultMaximum};
+    std::memcpy(edit.tag, kDefaultTag, sizeof kDefaultTag);
+    AuxTrackDialog dialog(edit, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+
+    const int slot = addAuxTrack(shared_.auxTracks, edit.tag, edit.minimum, edit.maximum);
+    if (slot < 0) {
+        // The count said there was room, but every slot is taken.
+        recountAuxTracks(shared_.auxTracks);
+        showWarning(this, kTableFullMessage);
+        return;
+    }
+    selectLine(insertLine(slot));
+    showTrack(selectedSlot_);
+    setTrackButtonsEnabled(true);
+}
+
+void AuxTracksPage::removeTrack() {
+    // With the list's selection cleared nothing is shown, and there is nothing to remove.
+    if (selectedSlot_ < 0) return;
+    removeAuxTrack(shared_.auxTracks, selectedSlot_);
+    refreshTrackList();
+}
+
+void AuxTracksPage::modifyTrack() {
+    if (selectedSlot_ < 0) return;
+    const int slot = selectedSlot_;
+    const AuxTrackTable& table = shared_.auxTracks;
+    AuxTrackEdit edit{kModifyTrack, {}, table.minimum[slot], table.maximum[slot]};
+    std::memcpy(edit.tag, table.tag[slot], sizeof table.tag[slot]);
+    AuxTrackDialog dialog(edit, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+
+    // Dropped when the mutex is not had in time; the line then shows the old range.
+    setAuxTrackRange(shared_, slot, edit.minimum, edit.maximum);
+    for (int row = 0; row < list_->count(); ++row) {
+        if (list_->item(row)->data(Qt::UserRole).toInt() != slot) continue;
+        const QSignalBlocker blocker(list_);
+        delete list_->takeItem(row);
+        break;
+    }
+    selectLine(insertLine(slot));
+    showTrack(slot);
+}
+
+void AuxTracksPage::storeTransmit(bool checked) {
+    if (selectedSlot_ >= 0) setAuxTrackTransmit(shared_.auxTracks, selectedSlot_, checked);
+}
 
 }  // namespace korvane

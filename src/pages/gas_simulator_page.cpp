@@ -1,9 +1,97 @@
 #include "pages/gas_simulator_page.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include "pages/dialog_input.h"
+#include "pages/gas_setup_dialog.h"
+#include "pages/value_slider.h"
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "simulation/shared_state.h"
+#include "simulation/slider_mapping.h"
+
 namespace korvane {
 
-// Placeholder until the page is built.
+namespace {
+constexpr int kGasSlider = 1020;
+constexpr int kUpperLabel = 1037;
+constexpr int kLowerLabel = 1038;
+constexpr int kOutputLabel = 1053;
+constexpr int kSendGasBox = 1056;
+constexpr int kSetupButton = 1052;
+}  // namespace
+
 GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent)
-    : QWidget(parent), shared_(shared) {}
+    : QWidget(parent), shared_(shared) {
+    ui::buildDialog(ui::kGasSimulatorPageTemplate, this);
+    slider_ = ui::control<QSlider>(this, kGasSlider);
+    upperLabel_ = ui::control<QLabel>(this, kUpperLabel);
+    lowerLabel_ = ui::control<QLabel>(this, kLowerLabel);
+    outputLabel_ = ui::control<QLabel>(this, kOutputLabel);
+    setUpValueSlider(slider_);
+
+    // Only this page writes the gas fields, and it runs on this thread, so
+    // reading them here needs no lock.
+    const SimState& sim = shared_.sim;
+    showGas(sim.gasMaximum, sim.gasMinimum, sim.gasOutput);
+
+    auto* sendGas = ui::control<QCheckBox>(this, kSendGasBox);
+    sendGas->setChecked(sim.sendSimulatedGas == 1);
+    connect(sendGas, &QCheckBox::clicked, this, &GasSimulatorPage::storeSendGas);
+    connect(ui::control<QPushButton>(this, kSetupButton), &QPushButton::clicked, this,
+            &GasSimulatorPage::runSetup);
+    korvane::followSlider(slider_,
+                          [this](int position, bool store) { followSlider(position, store); });
+}
+
+void GasSimulatorPage::showGas(float maximum, float minimum, float output) {
+    upperLabel_->setText(oneDecimal(maximum));
+    lowerLabel_->setText(oneDecimal(minimum));
+    outputLabel_->setText(oneDecimal(output));
+    // The difference is a float, as the fields are; the division is made in
+    // double precision and rounded once, which puts 15.0 between 10 and 20 at
+    // position 49 rather than 50.
+    const float span = minimum - maximum;
+    scale_ = static_cast<float>(static_cast<double>(span) / 100.0);
+    offset_ = maximum;
+    slider_->setValue(sliderPositionOf(valueToPosition(scale_, offset_, output)));
+}
+
+void GasSimulatorPage::followSlider(int position, bool store) {
+    const float value = positionToValue(scale_, offset_, position);
+    outputLabel_->setText(oneDecimal(value));
+    if (!store) return;
+    // A store that cannot get the mutex is dropped; the display keeps the new value.
+    withData(shared_.dataMutex, kStoreWait, [&] { shared_.sim.gasOutput = value; });
+}
+
+void GasSimulatorPage::runSetup() {
+    SimState& sim = shared_.sim;
+    GasBounds bounds{sim.gasMinimum, sim.gasMaximum};
+    GasSetupDialog dialog(bounds, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    float maximum = 0.0f;
+    float minimum = 0.0f;
+    float output = 0.0f;
+    const bool stored = withData(shared_.dataMutex, kStoreWait, [&] {
+        sim.gasMaximum = bounds.upper;
+        sim.gasMinimum = bounds.lower;
+        // Upper bound first, so with reversed bounds the lower one wins.
+        if (sim.gasMaximum < sim.gasOutput) sim.gasOutput = sim.gasMaximum;
+        if (sim.gasOutput < sim.gasMinimum) sim.gasOutput = sim.gasMinimum;
+        maximum = sim.gasMaximum;
+        minimum = sim.gasMinimum;
+        output = sim.gasOutput;
+    });
+    if (!stored) return;
+    showGas(maximum, minimum, output);
+}
+
+void GasSimulatorPage::storeSendGas(bool checked) {
+    withData(shared_.dataMutex, kDataWait, [&] { shared_.sim.sendSimulatedGas = checked ? 1 : 0; });
+}
 
 }  // namespace korvane

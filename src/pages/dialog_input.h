@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QLineEdit;
+class QWidget;
+
+namespace korvane {
+
+// Caption of every message box the operator sees.
+inline constexpr char kMessageCaption[] = "Korvane";
+inline constexpr char kInvalidInputMessage[] = "Invalid Input Values!";
+
+// An edit's text as the dialogs read it: at most 127 characters, the rest of a
+// 128-byte buffer being its terminator.
+QString editText(const QLineEdit* edit);
+
+// The number an edit's text begins with, read like scanf's " %f " in the
+// classic locale. Nothing for text without a leading number, and for infinity
+// and NaN, which no range, track value or WITS item can use.
+std::optional<float> readNumber(const QLineEdit* edit);
+
+// A value as the pages and dialogs show it: "%.1f" in the classic locale.
+QString oneDecimal(float value);
+
+// A modal warning box with an OK button, captioned "Korvane".
+void showWarning(QWidget* owner, const char* text);
+
+}  // namespace korvane

@@ -1,0 +1,42 @@
+#include "pages/gas_setup_dialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "pages/dialog_input.h"
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+
+namespace korvane {
+
+namespace {
+constexpr int kUpperEdit = 1037;
+constexpr int kLowerEdit = 1038;
+constexpr int kOkButton = 1;
+constexpr int kCancelButton = 2;
+}  // namespace
+
+GasSetupDialog::GasSetupDialog(GasBounds& bounds, QWidget* owner)
+    : QDialog(owner), bounds_(bounds) {
+    ui::buildDialog(ui::kGasSetupDialogTemplate, this);
+    ui::control<QLineEdit>(this, kUpperEdit)->setText(oneDecimal(bounds_.upper));
+    ui::control<QLineEdit>(this, kLowerEdit)->setText(oneDecimal(bounds_.lower));
+    connect(ui::control<QPushButton>(this, kOkButton), &QPushButton::clicked, this,
+            &GasSetupDialog::accept);
+    connect(ui::control<QPushButton>(this, kCancelButton), &QPushButton::clicked, this,
+            &GasSetupDialog::reject);
+}
+
+void GasSetupDialog::accept() {
+    const auto upper = readNumber(ui::control<QLineEdit>(this, kUpperEdit));
+    const auto lower = readNumber(ui::control<QLineEdit>(this, kLowerEdit));
+    if (!upper || !lower) {
+        showWarning(this, kInvalidInputMessage);
+        return;
+    }
+    bounds_.upper = *upper;
+    bounds_.lower = *lower;
+    QDialog::accept();
+}
+
+}  // namespace korvane
