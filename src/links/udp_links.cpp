@@ -56,17 +56,6 @@ std::chrono::milliseconds streamingPause(float seconds) {
     return std::chrono::milliseconds{static_cast<long long>(std::fmin(ms, kLongestIntervalMs))};
 }
 
-// The peer from the settings' four octets, as the operator sees them; nothing
-// when they do not form an IPv4 address (an octet outside 0..255).
-std::optional<Ipv4Address> peerFromSettings(const int32_t (&octets)[4]) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) text += '.';
-        text += std::to_string(octets[i]);
-    }
-    return parseAddress(text, kWitsUdpPort);
-}
-
 // A datagram that counts: 1 to kReceiveBufferSize bytes. Empty ones carry
 // nothing; longer ones were cut short and count as a failed receive.
 bool counts(const Datagram& datagram) {
@@ -100,6 +89,15 @@ void sendFrame(UdpSocket& socket, LinkControl& control, const char* frame, std::
 
 }  // namespace
 
+std::optional<Ipv4Address> streamingPeer(const int32_t (&octets)[4]) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) text += '.';
+        text += std::to_string(octets[i]);
+    }
+    return parseAddress(text, kWitsUdpPort);
+}
+
 int parseGasItem(const char* text, float& out) {
     if (text == nullptr || *text == '\0') return 0;
     const char* match = std::strstr(text, kGasItemKey.data());
@@ -119,7 +117,7 @@ void udpStreamingLink(SharedState& shared, LinkControl& control) {
         interval = shared.link.transmitInterval;
     });
     std::optional<Ipv4Address> peer;
-    if (copied) peer = peerFromSettings(octets);
+    if (copied) peer = streamingPeer(octets);
     std::optional<UdpSocket> socket;
     if (peer) socket = UdpSocket::open(0);
     if (!socket) {

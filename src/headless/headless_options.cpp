@@ -1,0 +1,165 @@
+#include "headless/headless_options.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "shell/link_settings.h"
+#include "simulation/number_text.h"
+
+namespace korvane {
+
+namespace {
+
+// The Setup dialog's floor for the transmit interval, seconds.
+constexpr float kShortestInterval = 0.5f;
+
+std::optional<int32_t> wholeNumber(std::string_view text) {
+    int32_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+bool readAddress(std::string_view text, HeadlessOptions& options) {
+    int32_t octets[4];
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t dot = i < 3 ? text.find('.') : text.size();
+        if (dot == std::string_view::npos) return false;
+        const std::string_view part = text.substr(0, dot);
+        const std::optional<int32_t> octet = part.size() <= 3 ? wholeNumber(part) : std::nullopt;
+        if (!octet || *octet < 0 || *octet > 255) return false;
+        octets[i] = *octet;
+        text.remove_prefix(i < 3 ? dot + 1 : dot);
+    }
+    for (int i = 0; i < 4; ++i) options.ipAddress[i] = octets[i];
+    return true;
+}
+
+}  // namespace
+
+const char* const kHeadlessUsage =
+    "Usage: korvane-headless [options]\n"
+    "Runs the WITS simulator without a window, with the settings in Korvane.ini\n"
+    "in the working directory; SIGINT or SIGTERM ends it and saves the settings.\n"
+    "\n"
+    "  --udp ADDRESS     send over UDP, port 5001; ADDRESS is the IPv4 peer\n"
+    "  --serial N        send over RS-232 on COM port N (1 to 99)\n"
+    "  --baud RATE       4800, 9600, 19200, 38400, 57600 or 115200\n"
+    "  --interrogated    answer requests only\n"
+    "  --streaming       send a frame every interval\n"
+    "  --interval SECS   streaming interval in seconds (at least 0.5)\n"
+    "  --echo            print every frame sent and everything received\n"
+    "  --help            print this text\n"
+    "\n"
+    "Options override the loaded settings and are saved at exit (except the\n"
+    "COM port and baud rate, which Korvane.ini does not keep).\n";
+
+ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
+    HeadlessOptions options;
+    bool udp = false;
+    bool serial = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (const std::size_t equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const auto flag = [&]() { return !inlineValue.has_value(); };
+        const auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < arguments.size()) return arguments[++i];
+            return std::nullopt;
+        };
+        const auto fail = [&](const std::string& why) { return ParsedOptions{std::nullopt, why}; };
+
+        if (name == "--help" && flag()) {
+            options.help = true;
+        } else if (name == "--echo" && flag()) {
+            options.echo = true;
+        } else if (name == "--interrogated" && flag()) {
+            options.interrogated = 1;
+        } else if (name == "--streaming" && flag()) {
+            options.interrogated = 0;
+        } else if (name == "--udp") {
+            const std::optional<std::string> text = value();
+            if (!text || !readAddress(*text, options))
+                return fail("--udp needs an IPv4 address such as 192.168.1.100");
+            options.medium = kMediumUdp;
+            udp = true;
+        } else if (name == "--serial") {
+            const std::optional<std::string> text = value();
+            const std::optional<int32_t> port = text ? wholeNumber(*text) : std::nullopt;
+            if (!port || *port < 1 || *port > 99) return fail("Invalid Com Port!");
+            options.comPort = *port;
+            options.medium = kMediumRs232;
+            serial = true;
+        } else if (name == "--baud") {
+            const std::optional<std::string> text = value();
+            const std::optional<int32_t> rate = text ? wholeNumber(*text) : std::nullopt;
+            std::optional<int32_t> index;
+            for (int k = 0; rate && k < kBaudCount; ++k)
+                if (kBaudRates[k] == *rate) index = k;
+            if (!index) return fail("--baud needs one of the listed rates");
+            options.baudIndex = index;
+        } else if (name == "--interval") {
+            const std::optional<std::string> text = value();
+            std::size_t used = 0;
+            const std::optional<float> seconds = text ? scanFloat(*text, &used) : std::nullopt;
+            if (!seconds || used != text->size() || !std::isfinite(*seconds))
+                return fail("Invalid Transmit Interval!");
+            options.transmitInterval = *seconds < kShortestInterval ? kShortestInterval : *seconds;
+        } else {
+            return fail("unknown option " + arguments[i]);
+        }
+    }
+    if (udp && serial) return {std::nullopt, "choose either --udp or --serial"};
+    return {options, {}};
+}
+
+void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link) {
+    if (options.medium) link.medium = *options.medium;
+    for (int i = 0; i < 4; ++i)
+        if (options.ipAddress[i]) link.ipAddress[i] = *options.ipAddress[i];
+    if (options.comPort) link.comPort = *options.comPort;
+    if (options.baudIndex) link.baudIndex = *options.baudIndex;
+    if (options.interrogated) link.interrogated = *options.interrogated;
+    if (options.transmitInterval) link.transmitInterval = *options.transmitInterval;
+}
+
+std::string echoText(std::string_view data, char direction) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    bool lineOpen = false;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (!lineOpen) {
+            text += direction;
+            text += ' ';
+            lineOpen = true;
+        }
+        const auto c = static_cast<unsigned char>(data[i]);
+        if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') {
+            text += '\n';
+            lineOpen = false;
+            ++i;
+        } else if (c == '\\') {
+            text += "\\\\";
+        } else if (c == '\r') {
+            text += "\\r";
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (c < 0x20 || c >= 0x7f) {
+            text += "\\x";
+            text += kHex[c >> 4];
+            text += kHex[c & 0xf];
+        } else {
+            text += static_cast<char>(c);
+        }
+    }
+    if (lineOpen) text += '\n';
+    return text;
+}
+
+}  // namespace korvane

@@ -1,0 +1,202 @@
+#include "links/link_control.h"
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "links/udp_links.h"
+#include "platform/udp_socket.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+const Ipv4Address kLinkPort{{127, 0, 0, 1}, kWitsUdpPort};
+
+// What the main window would show: message boxes and titles, in order.
+class RecordingUi : public LinkUi {
+public:
+    void showLinkError(const std::string& text) override { errors.push_back(text); }
+    void setTitle(const std::string& title) override { titles.push_back(title); }
+    std::vector<std::string> errors;
+    std::vector<std::string> titles;
+};
+
+// Each test runs in a fresh working directory, where COMn entries name the
+// serial devices, with the UDP peer on loopback.
+class LinkControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/korvane-link-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        oldFolder_ = fs::current_path();
+        fs::current_path(folder_);
+        const int32_t loopback[4] = {127, 0, 0, 1};
+        std::copy(loopback, loopback + 4, shared_.link.ipAddress);
+        shared_.link.transmitInterval = 0.5f;
+    }
+    void TearDown() override {
+        RecordingUi quiet;
+        startLink(shared_, control_, quiet, kMediumNone);  // no thread outlives the test
+        for (int fd : ptys_) ::close(fd);
+        fs::current_path(oldFolder_);
+        fs::remove_all(folder_);
+    }
+
+    // Makes COMn a pseudo-terminal; the test keeps the other end open.
+    void makeSerialPort(int32_t number) {
+        int master = -1;
+        int slave = -1;
+        char name[256];
+        ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        ::close(slave);
+        ptys_.push_back(master);
+        fs::create_symlink(name, folder_ / ("COM" + std::to_string(number)));
+    }
+
+    int32_t start(int32_t medium, int32_t interrogated = 0) {
+        shared_.link.interrogated = interrogated;
+        ui_.errors.clear();
+        ui_.titles.clear();
+        return startLink(shared_, control_, ui_, medium);
+    }
+
+    // True when the interrogated UDP link answers a request.
+    static bool udpAnswers() {
+        UdpSocket client = *UdpSocket::open();
+        client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
+        client.sendTo("?", 1, kLinkPort);
+        char buffer[65536];
+        return client.waitReadable(3000ms) && client.receiveFrom(buffer, sizeof buffer).length > 0;
+    }
+
+    SharedState shared_;
+    LinkControl control_;
+    RecordingUi ui_;
+    fs::path folder_;
+    fs::path oldFolder_;
+    std::vector<int> ptys_;
+};
+
+TEST_F(LinkControlTest, NoLinkWantedIsNotConnectedWithoutAMessage) {
+    EXPECT_EQ(start(kMediumNone), 1);
+    EXPECT_TRUE(ui_.errors.empty());
+    EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Not Connected)"});
+    EXPECT_EQ(shared_.link.medium, kMediumNone);
+    EXPECT_EQ(control_.linkActive, 0);
+}
+
+TEST_F(LinkControlTest, EachLinkNamesItselfAndReplacesTheOneBefore) {
+    shared_.link.comPort = 3;
+    makeSerialPort(3);
+    struct Case {
+        const char* legend;
+        int32_t medium;
+        int32_t interrogated;
+        const char* title;
+    };
+    // In this order every start also stops a link of another kind first.
+    const std::vector<Case> cases = {
+        {"streaming RS-232", kMediumRs232, 0, "Korvane (Streaming RS-232)"},
+        {"UDP after RS-232", kMediumUdp, 0, "Korvane (Streaming UDP)"},
+        {"interrogated RS-232", kMediumRs232, 1, "Korvane (Interrogated RS-232)"},
+        {"interrogated UDP", kMediumUdp, 1, "Korvane (Interrogated UDP)"},
+        {"no link", kMediumNone, 1, "Korvane (Not Connected)"},
+    };
+    std::shared_ptr<ManualResetEvent> previous;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        EXPECT_EQ(start(c.medium, c.interrogated), 1);
+        EXPECT_TRUE(ui_.errors.empty());
+        EXPECT_EQ(ui_.titles, std::vector<std::string>{c.title});
+        EXPECT_EQ(shared_.link.medium, c.medium);
+        EXPECT_EQ(control_.linkActive, c.medium == kMediumNone ? 0 : 1);
+        if (previous) {
+            EXPECT_TRUE(previous->isSet());  // the old thread has ended
+        }
+        previous = control_.linkEnded;
+    }
+}
+
+TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
+    // A regular file where the device should be is no serial port.
+    std::ofstream(folder_ / "COM7") << "not a terminal";
+    UdpSocket squatter = *UdpSocket::open();
+    ASSERT_TRUE(squatter.bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort}));
+
+    struct Case {
+        const char* legend;
+        int32_t medium;
+        int32_t interrogated;
+        int32_t firstOctet;
+        const char* message;
+    };
+    const std::vector<Case> cases = {
+        {"COM port that is no device", kMediumRs232, 0, 127, "Error Opening COM port 7"},
+        {"interrogated COM port too", kMediumRs232, 1, 127, "Error Opening COM port 7"},
+        {"port 5001 taken", kMediumUdp, 1, 127, "UDP Error on 127.0.0.1"},
+        {"peer that is no address", kMediumUdp, 0, 300, "UDP Error on 300.0.0.1"},
+    };
+    shared_.link.comPort = 7;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        shared_.link.ipAddress[0] = c.firstOctet;
+        EXPECT_EQ(start(c.medium, c.interrogated), 1);
+        EXPECT_EQ(ui_.errors, std::vector<std::string>{c.message});
+        EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Not Connected)"});
+        EXPECT_EQ(shared_.link.medium, kMediumNone);
+        EXPECT_EQ(control_.linkActive, 0);
+        // Whatever thread was started is told to leave.
+        EXPECT_TRUE(control_.linkStopEvent.isSet());
+    }
+
+    // The next start is not confused by the failed thread's signals.
+    shared_.link.ipAddress[0] = 127;
+    squatter.close();
+    EXPECT_EQ(start(kMediumUdp, 1), 1);
+    EXPECT_TRUE(ui_.errors.empty());
+    EXPECT_EQ(shared_.link.medium, kMediumUdp);
+    EXPECT_TRUE(udpAnswers());
+}
+
+TEST_F(LinkControlTest, TheSameMediumAgainRestartsTheThread) {
+    ASSERT_EQ(start(kMediumUdp, 1), 1);
+    const std::shared_ptr<ManualResetEvent> first = control_.linkEnded;
+    ASSERT_TRUE(udpAnswers());
+    EXPECT_EQ(start(kMediumUdp, 1), 1);
+    EXPECT_TRUE(first->isSet());
+    EXPECT_NE(control_.linkEnded, first);
+    EXPECT_TRUE(ui_.errors.empty());
+    EXPECT_TRUE(udpAnswers());  // port 5001 was free again for the new thread
+}
+
+TEST_F(LinkControlTest, StoppingUsesTheHandshakeAndIsPrompt) {
+    // The interrogated link looks at the stop event between short receive
+    // waits, the streaming one waits on it: both end well within 150 ms.
+    for (int32_t interrogated : {1, 0}) {
+        SCOPED_TRACE(interrogated ? "interrogated" : "streaming");
+        shared_.link.transmitInterval = 60.0f;
+        ASSERT_EQ(start(kMediumUdp, interrogated), 1);
+        const std::shared_ptr<ManualResetEvent> running = control_.linkEnded;
+        const auto asked = std::chrono::steady_clock::now();
+        EXPECT_EQ(start(kMediumNone), 1);
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, 150ms);
+        EXPECT_TRUE(running->isSet());
+        EXPECT_EQ(control_.linkStatus.load(), kLinkDown);
+        EXPECT_TRUE(control_.linkAckEvent.isSet());
+        EXPECT_EQ(control_.linkActive, 0);
+    }
+}
+
+}  // namespace
+}  // namespace korvane
