@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <clocale>
 #include <cmath>
@@ -370,6 +371,41 @@ TEST(BuildFrame, MatchesPrintfForArbitraryValues) {
             addExtra(*s, static_cast<int32_t>(rng() % 9) - 2, static_cast<int32_t>(rng()),
                      anyFloat(rng));
         }
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_EQ(frameOf(*s), printfFrame(*s));
+    }
+}
+
+// Dyadic fractions (m / 2^k) put many values exactly half-way between two
+// printed decimals, where rounding half to even shows; the rest spread over
+// every magnitude a float or double can hold.
+TEST(BuildFrame, DigitsMatchPrintfAcrossMagnitudes) {
+    std::mt19937_64 rng(8);
+    auto dyadic = [&] {
+        const double m = static_cast<double>(rng() % 2000001) - 1000000.0;
+        return std::ldexp(m, -static_cast<int>(rng() % 24));
+    };
+    auto anyBits = [&] {
+        const auto bits = rng();
+        return std::bit_cast<double>(bits);
+    };
+    for (int round = 0; round < 1000; ++round) {
+        auto s = std::make_unique<SharedState>();
+        SimState& sim = s->sim;
+        const bool ties = round % 2 == 0;
+        auto next = [&] { return ties ? dyadic() : anyBits(); };
+        sim.bitDepth = static_cast<float>(next());
+        sim.holeDepth = static_cast<float>(next());
+        for (int p = 0; p < kPumpCount; ++p) {
+            sim.sendTotalStrokes[p] = 1;
+            sim.totalStrokes[p] = next();
+        }
+        for (int i = 0; i < kAuxTrackSlots; ++i) {
+            addAuxTrack(s->auxTracks, "0101", 0.0f, 0.0f);
+            s->auxTracks.value[i] = static_cast<float>(next());
+        }
+        sim.transmitExtraRecords = 1;
+        for (int i = 0; i < kExtraRecordSlots; ++i) addExtra(*s, 1, i, static_cast<float>(next()));
         SCOPED_TRACE("round " + std::to_string(round));
         ASSERT_EQ(frameOf(*s), printfFrame(*s));
     }
