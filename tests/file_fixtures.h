@@ -44,13 +44,20 @@ inline std::vector<uint8_t> readBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Both writers start a new file rather than truncate the old one: rewriting a
+// truncated file makes some file systems flush it at close, which turns a
+// thousand-file loop into seconds of waiting.
 inline void writeBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void writeText(const std::filesystem::path& path, std::string_view text) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
