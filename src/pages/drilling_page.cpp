@@ -1,9 +1,143 @@
 #include "pages/drilling_page.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "simulation/number_text.h"
+#include "simulation/shared_state.h"
+
 namespace korvane {
 
-// Placeholder until the page is built.
+namespace {
+
+constexpr int kRopBoxId = 1021;
+constexpr int kPumpBoxIds[kPumpCount] = {1022, 1023, 1024};
+constexpr int kCirculateIds[kPumpCount] = {1032, 1033, 1034};
+constexpr int kHoleDepthId = 1025;
+constexpr int kBitDepthId = 1026;
+constexpr int kGasId = 1027;
+constexpr int kStrokesIds[kPumpCount] = {1028, 1029, 1030};
+
+constexpr int kRefreshMs = 1000;
+
+// Typed text is read from at most this many characters (terminator excluded).
+constexpr int kMaxTypedText = 259;
+
+QString fixed2(double value) { return QString::fromStdString(formatFixed(value, 2, 4)); }
+
+// Stroke totals are shown whole, cut toward zero; the count never goes below
+// zero and stays inside what an unsigned 32-bit display can hold.
+QString wholeStrokes(double strokes) {
+    constexpr double kMost = std::numeric_limits<uint32_t>::max();
+    const double whole = std::trunc(strokes);
+    const double shown = !(whole > 0.0) ? 0.0 : (whole > kMost ? kMost : whole);
+    return QString::number(static_cast<uint32_t>(shown));
+}
+
+}  // namespace
+
 DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
-    : QWidget(parent), shared_(shared) {}
+    : QWidget(parent), shared_(shared) {
+    ui::buildDialog(ui::kDrillingPageTemplate, this);
+    // Only this thread writes the choices, so reading them unlocked is safe.
+    const SimState& sim = shared_.sim;
+
+    ropBox_ = ui::control<QComboBox>(this, kRopBoxId);
+    for (float rop : kRopList) ropBox_->addItem(fixed2(rop));
+    // -1: a typed rate is in force; the box then shows no line and no text.
+    ropBox_->setCurrentIndex(sim.ropChoice);
+    if (sim.ropChoice < 0) ropBox_->setEditText(QString());
+
+    for (int n = 0; n < kPumpCount; ++n) {
+        QComboBox* box = ui::control<QComboBox>(this, kPumpBoxIds[n]);
+        pumpBoxes_[n] = box;
+        for (float spm : kSpmList) {
+            box->addItem(QString::fromStdString(formatFixed(spm, 2, 4) + " ps/min"));
+        }
+        box->setCurrentIndex(sim.pumpSpmChoice[n]);
+        auto* circulate = ui::control<QCheckBox>(this, kCirculateIds[n]);
+        if (sim.pumpCirculating[n] == 1) {
+            circulate->setChecked(true);
+        } else {
+            box->setEnabled(false);
+        }
+    }
+
+    // Connected only now, so that filling the boxes stores nothing. Only the
+    // operator's own actions count: a picked line (even the one already
+    // current, after a typed rate) and text typed into the box.
+    connect(ropBox_, &QComboBox::activated, this, &DrillingPage::storeRopChoice);
+    connect(ropBox_->lineEdit(), &QLineEdit::textEdited, this, &DrillingPage::storeTypedRop);
+    for (int n = 0; n < kPumpCount; ++n) {
+        connect(pumpBoxes_[n], &QComboBox::activated, this,
+                [this, n](int index) { storePumpChoice(n, index); });
+        connect(ui::control<QCheckBox>(this, kCirculateIds[n]), &QCheckBox::clicked, this,
+                [this, n](bool checked) { storeCirculating(n, checked); });
+    }
+
+    // The first refresh comes one period after creation; until then the
+    // displays show the template's placeholder texts.
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setInterval(kRefreshMs);
+    connect(refreshTimer_, &QTimer::timeout, this, &DrillingPage::refresh);
+    refreshTimer_->start();
+}
+
+void DrillingPage::storeRopChoice(int index) {
+    if (index < 0 || index >= kListSize) return;
+    withData(shared_.dataMutex, kDataWait, [&] { shared_.sim.ropChoice = index; });
+}
+
+void DrillingPage::storeTypedRop(const QString& text) {
+    // Runs on every keystroke: while "0.35" is typed the rate passes through
+    // 0, 0, 0.3 and 0.35. Text that is not a number changes nothing.
+    const std::string typed = text.left(kMaxTypedText).toStdString();
+    const std::optional<float> rop = scanFloat(typed);
+    if (!rop) return;
+    withData(shared_.dataMutex, kDataWait, [&] {
+        shared_.sim.ropTyped = *rop;
+        shared_.sim.ropChoice = -1;
+    });
+}
+
+void DrillingPage::storePumpChoice(int pump, int index) {
+    if (index < 0 || index >= kListSize) return;
+    withData(shared_.dataMutex, kDataWait, [&] { shared_.sim.pumpSpmChoice[pump] = index; });
+}
+
+void DrillingPage::storeCirculating(int pump, bool checked) {
+    withData(shared_.dataMutex, kDataWait,
+             [&] { shared_.sim.pumpCirculating[pump] = checked ? 1 : 0; });
+    // The rate box follows what was stored, which a timed-out wait left as it was.
+    pumpBoxes_[pump]->setEnabled(shared_.sim.pumpCirculating[pump] == 1);
+}
+
+void DrillingPage::refresh() {
+    float holeDepth = 0.0f;
+    float bitDepth = 0.0f;
+    float gas = 0.0f;
+    double strokes[kPumpCount] = {};
+    const bool read = withData(shared_.dataMutex, kDataWait, [&] {
+        holeDepth = shared_.sim.holeDepth;
+        bitDepth = shared_.sim.bitDepth;
+        gas = shared_.sim.receivedGas.load();
+        for (int n = 0; n < kPumpCount; ++n) strokes[n] = shared_.sim.totalStrokes[n];
+    });
+    if (!read) return;
+    ui::control<QLabel>(this, kHoleDepthId)->setText(fixed2(holeDepth));
+    ui::control<QLabel>(this, kBitDepthId)->setText(fixed2(bitDepth));
+    ui::control<QLabel>(this, kGasId)->setText(fixed2(gas));
+    for (int n = 0; n < kPumpCount; ++n) {
+        ui::control<QLabel>(this, kStrokesIds[n])->setText(wholeStrokes(strokes[n]));
+    }
+}
 
 }  // namespace korvane

@@ -1,18 +1,40 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
+
+#include "simulation/sim_state.h"
+
+class QCheckBox;
+class QComboBox;
+class QTimer;
 
 namespace korvane {
 
 struct SharedState;
 
+// The Drilling tab: the rate of penetration, the three mud pumps, and the live
+// depths, gas reading and stroke totals. Built afresh from the shared state
+// each time its tab is chosen; every change is stored at once.
 class DrillingPage : public QWidget {
     Q_OBJECT
 public:
     DrillingPage(SharedState& shared, QWidget* parent);
 
+    // Shows the current depths, gas and stroke totals; the page's timer calls
+    // it once a second.
+    void refresh();
+
 private:
-    [[maybe_unused]] SharedState& shared_;
+    void storeRopChoice(int index);
+    void storeTypedRop(const QString& text);
+    void storePumpChoice(int pump, int index);
+    void storeCirculating(int pump, bool checked);
+
+    SharedState& shared_;
+    QComboBox* ropBox_ = nullptr;
+    std::array<QComboBox*, kPumpCount> pumpBoxes_{};
+    QTimer* refreshTimer_ = nullptr;
 };
 
 }  // namespace korvane

@@ -83,7 +83,12 @@ QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& rad
         case ControlKind::ComboList: {
             auto* combo = new QComboBox(dialog);
             combo->setEditable(item.kind == ControlKind::ComboEditable);
-            if (combo->isEditable()) combo->setInsertPolicy(QComboBox::NoInsert);
+            if (combo->isEditable()) {
+                // The typed text is the operator's own value: it neither joins
+                // the list nor gets completed from it.
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                combo->setCompleter(nullptr);
+            }
             return combo;
         }
         case ControlKind::ListBox: {

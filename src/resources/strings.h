@@ -1,0 +1,26 @@
+#pragma once
+
+// The string table and the menu texts of the main window.
+namespace korvane::ui {
+
+inline constexpr const char* kCaption = "Korvane";          // 103: first title, message boxes
+inline constexpr const char* kWindowClassName = "KORVANE";  // 104
+
+// Menu 157.
+inline constexpr const char* kMenuFile = "&File";
+inline constexpr const char* kMenuSetup = "&Setup...";  // command 32778
+inline constexpr const char* kMenuExit = "&Exit";       // command 162
+inline constexpr int kCommandSetup = 32778;
+inline constexpr int kCommandExit = 162;
+
+inline constexpr const char* kTrayTip = "Korvane";
+inline constexpr const char* kAlreadyRunning = "An Instace of Korvane is Already Running!";
+
+// Simulator Setup dialog.
+inline constexpr const char* kInvalidComPort = "Invalid Com Port!";
+inline constexpr const char* kInvalidInterval = "Invalid Transmit Interval!";
+
+// Tab labels, left to right.
+inline constexpr const char* kTabLabels[4] = {"Drilling", "Options", "Aux Tracks", "Gas Simulator"};
+
+}  // namespace korvane::ui

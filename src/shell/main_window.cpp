@@ -1,0 +1,178 @@
+#include "shell/main_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTabWidget>
+
+#include "pages/pages.h"
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "resources/icons/rig_icon.h"
+#include "resources/strings.h"
+#include "shell/link_settings.h"
+#include "shell/setup_dialog.h"
+#include "shell/tray_icon.h"
+
+namespace korvane {
+
+namespace {
+
+// The window's classic size, which holds the tab control and a whole page when
+// the dialog font has 6 x 13 base units; larger fonts make it grow.
+constexpr QSize kClassicSize{478, 300};
+
+// Tab pages are all 302 x 134 dialog units.
+constexpr int kPageWidthDu = 302;
+constexpr int kPageHeightDu = 134;
+
+}  // namespace
+
+MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray)
+    : shared_(shared), control_(control), tray_(tray) {
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                            Qt::WindowStaysOnTopHint;
+    // A tool window has no taskbar button; without a tray it would be lost
+    // once hidden, so it then stays an ordinary window.
+    if (tray_.available()) flags |= Qt::Tool;
+    setWindowFlags(flags);
+    setWindowTitle(QString::fromLatin1(ui::kCaption));
+    setWindowIcon(ui::rigIcon());
+    setFont(ui::dialogFont());
+
+    tray_.onLeftClick = [this] { toggleFromTray(); };
+    tray_.show();
+
+    buildMenu();
+    buildTabs();
+}
+
+MainWindow::~MainWindow() {
+    tray_.onLeftClick = nullptr;
+    // The pages go first: their timers must not fire into a half-destroyed window.
+    delete currentPage_;
+}
+
+void MainWindow::buildMenu() {
+    QMenu* file = menuBar()->addMenu(QString::fromLatin1(ui::kMenuFile));
+    setupAction_ = file->addAction(QString::fromLatin1(ui::kMenuSetup));
+    file->addSeparator();
+    exitAction_ = file->addAction(QString::fromLatin1(ui::kMenuExit));
+    connect(setupAction_, &QAction::triggered, this, &MainWindow::runSetup);
+    connect(exitAction_, &QAction::triggered, this, &MainWindow::exitProgram);
+}
+
+void MainWindow::buildTabs() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+
+    const ui::BaseUnits units = ui::baseUnitsOf(this);
+    const QSize pageSize = ui::toPixels(units, 0, 0, kPageWidthDu, kPageHeightDu).size();
+
+    tabs_ = new QTabWidget(client);
+    for (int i = 0; i < 4; ++i) {
+        // Each tab's area only hosts the page; the page itself is made afresh
+        // whenever its tab is chosen.
+        auto* host = new QWidget;
+        host->setMinimumSize(pageSize);
+        pageHosts_[i] = host;
+        tabs_->addTab(host, QString::fromLatin1(ui::kTabLabels[i]));
+    }
+    const QSize tabSize = tabs_->sizeHint().expandedTo(tabs_->minimumSizeHint());
+    const QRect tabRect(QPoint(units.x / 4, units.y / 8), tabSize);
+    tabs_->setGeometry(tabRect);
+
+    const int menuHeight = menuBar()->sizeHint().height();
+    const QSize needed(tabRect.right() + 1 + units.x / 4,
+                       menuHeight + tabRect.bottom() + 1 + units.y / 8);
+    setFixedSize(kClassicSize.expandedTo(needed));
+
+    tabs_->setCurrentIndex(static_cast<int>(Tab::Drilling));
+    switchPage(tabs_->currentIndex());
+    connect(tabs_, &QTabWidget::currentChanged, this, &MainWindow::switchPage);
+}
+
+QRect MainWindow::displayRect() const {
+    QWidget* host = pageHosts_[0];
+    return QRect(QPoint(0, 0), host->size());
+}
+
+void MainWindow::switchPage(int index) {
+    // Pages keep nothing of their own: the old one goes, the new one is built
+    // from the shared state.
+    delete currentPage_;
+    if (index < 0 || index >= static_cast<int>(pageHosts_.size())) return;
+    QWidget* page = createPage(static_cast<Tab>(index), shared_, pageHosts_[index]);
+    if (page == nullptr) return;
+    page->move(displayRect().topLeft());
+    page->raise();
+    page->show();
+    currentPage_ = page;
+}
+
+void MainWindow::showCentred() {
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    show();
+}
+
+void MainWindow::showLinkError(const std::string& text) {
+    QMessageBox::critical(this, QString::fromLatin1(ui::kCaption), QString::fromStdString(text));
+}
+
+void MainWindow::setTitle(const std::string& title) {
+    setWindowTitle(QString::fromStdString(title));
+}
+
+void MainWindow::runSetup() {
+    int32_t medium = kMediumNone;
+    SetupDialog dialog(shared_, &medium, this);
+    if (dialog.exec() != 0) startLink(shared_, control_, *this, medium);
+}
+
+void MainWindow::exitProgram() {
+    if (exiting_) return;
+    exiting_ = true;
+    tray_.remove();
+    hide();
+    emit exitRequested(1);
+}
+
+void MainWindow::toggleFromTray() {
+    if (windowVisible_) {
+        hide();
+    } else {
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (exiting_ || tray_.available()) {
+        // Hidden, not ended: the tray icon brings it back.
+        event->accept();
+        return;
+    }
+    event->ignore();
+    showMinimized();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    // Spontaneous events come from the desktop (un-minimising), not from the
+    // window being shown itself.
+    if (!event->spontaneous()) windowVisible_ = true;
+    QMainWindow::showEvent(event);
+}
+
+void MainWindow::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous()) windowVisible_ = false;
+    QMainWindow::hideEvent(event);
+}
+
+}  // namespace korvane

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+
+#include "links/link_control.h"
+
+class QAction;
+class QTabWidget;
+
+namespace korvane {
+
+struct SharedState;
+class TrayIcon;
+
+// The program's one window: a small fixed tool window, always on top while
+// shown, with a File menu and the four tab pages. Closing it only hides it;
+// File, Exit ends the program. It also names the link state in its title.
+class MainWindow : public QMainWindow, public LinkUi {
+    Q_OBJECT
+public:
+    MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray);
+    ~MainWindow() override;
+
+    // LinkUi
+    void showLinkError(const std::string& text) override;
+    void setTitle(const std::string& title) override;
+
+    QTabWidget* tabControl() const { return tabs_; }
+    QWidget* currentPage() const { return currentPage_; }
+    // Where pages go, in the coordinates of the tab control's page area.
+    QRect displayRect() const;
+    bool windowVisible() const { return windowVisible_; }
+    QAction* setupAction() const { return setupAction_; }
+    QAction* exitAction() const { return exitAction_; }
+
+    // Centres the window on the primary screen and shows it.
+    void showCentred();
+    // File, Setup...: runs the Setup dialog and, after OK, restarts the link.
+    void runSetup();
+    // File, Exit: removes the tray icon, closes the window and asks the
+    // event loop to end with code 1.
+    void exitProgram();
+    // A left click on the tray icon hides a shown window and shows a hidden one.
+    void toggleFromTray();
+
+signals:
+    void exitRequested(int exitCode);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildTabs();
+    void switchPage(int index);
+
+    SharedState& shared_;
+    LinkControl& control_;
+    TrayIcon& tray_;
+    QTabWidget* tabs_ = nullptr;
+    std::array<QWidget*, 4> pageHosts_{};
+    QPointer<QWidget> currentPage_;
+    QAction* setupAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    bool windowVisible_ = false;
+    bool exiting_ = false;
+};
+
+}  // namespace korvane

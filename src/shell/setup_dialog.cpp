@@ -1,0 +1,151 @@
+#include "shell/setup_dialog.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <cmath>
+
+#include "resources/dialog_builder.h"
+#include "resources/dialog_templates.h"
+#include "resources/ip_address_edit.h"
+#include "resources/strings.h"
+#include "simulation/number_text.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kUdpId = 1011;
+constexpr int kRs232Id = 1012;
+constexpr int kComPortId = 1013;
+constexpr int kIpAddressId = 1014;
+constexpr int kIntervalId = 1015;
+constexpr int kStreamingId = 1051;
+constexpr int kInterrogativeId = 1052;
+constexpr int kBaudId = 1055;
+constexpr int kOkId = 1;
+constexpr int kCancelId = 2;
+
+// Field texts are read up to this many characters, as the classic dialog did.
+constexpr int kMaxFieldText = 128;
+
+// Frames go out at most twice a second.
+constexpr float kMinimumInterval = 0.5f;
+
+constexpr int kLowestComPort = 1;
+constexpr int kHighestComPort = 99;
+
+std::string fieldText(const QLineEdit* field) {
+    return field->text().left(kMaxFieldText).toStdString();
+}
+
+}  // namespace
+
+SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
+    : QDialog(parent), shared_(shared), result_(medium) {
+    ui::buildDialog(ui::kSetupDialogTemplate, this);
+    setModal(true);
+    const LinkSettings& link = shared_.link;
+
+    // Only this thread writes these fields, so reading them unlocked is safe.
+    ui::control<ui::IpAddressEdit>(this, kIpAddressId)
+        ->setOctets({link.ipAddress[0], link.ipAddress[1], link.ipAddress[2], link.ipAddress[3]});
+    ui::control<QLineEdit>(this, kIntervalId)
+        ->setText(QString::fromStdString(formatFixed(link.transmitInterval, 1)));
+    ui::control<QLineEdit>(this, kComPortId)->setText(QString::number(link.comPort));
+
+    auto* baud = ui::control<QComboBox>(this, kBaudId);
+    for (int32_t rate : kBaudRates) baud->addItem(QString::number(rate));
+    baud->setCurrentIndex(link.baudIndex >= 0 && link.baudIndex < kBaudCount ? link.baudIndex : 1);
+
+    // "Not connected" offers RS-232, the classic medium.
+    chooseMedium(link.medium == kMediumUdp ? kMediumUdp : kMediumRs232);
+
+    connect(ui::control<QRadioButton>(this, kUdpId), &QRadioButton::clicked, this,
+            [this] { chooseMedium(kMediumUdp); });
+    connect(ui::control<QRadioButton>(this, kRs232Id), &QRadioButton::clicked, this,
+            [this] { chooseMedium(kMediumRs232); });
+    for (int id : {kStreamingId, kInterrogativeId}) {
+        connect(ui::control<QRadioButton>(this, id), &QRadioButton::clicked, this,
+                [this, id](bool checked) { storeMode(id, checked); });
+    }
+    connect(baud, &QComboBox::activated, this, &SetupDialog::storeBaud);
+    connect(ui::control<QPushButton>(this, kOkId), &QPushButton::clicked, this,
+            &SetupDialog::accept);
+    connect(ui::control<QPushButton>(this, kCancelId), &QPushButton::clicked, this,
+            &SetupDialog::reject);
+}
+
+void SetupDialog::chooseMedium(int32_t medium) {
+    medium_ = medium;
+    const bool udp = medium == kMediumUdp;
+    ui::control<QRadioButton>(this, udp ? kUdpId : kRs232Id)->setChecked(true);
+    ui::control<QLineEdit>(this, kComPortId)->setEnabled(!udp);
+    ui::control<ui::IpAddressEdit>(this, kIpAddressId)->setEnabled(udp);
+    // The rate matters only to a serial link.
+    ui::control<QComboBox>(this, kBaudId)->setEnabled(!udp);
+    // The mode buttons show the mode in force, which a click has already
+    // stored. Checking one clears the other through their group.
+    const int mode = shared_.link.interrogated == 0 ? kStreamingId : kInterrogativeId;
+    ui::control<QRadioButton>(this, mode)->setChecked(true);
+}
+
+void SetupDialog::storeMode(int id, bool checked) {
+    const int32_t interrogated = (id == kInterrogativeId) == checked ? 1 : 0;
+    withData(shared_.dataMutex, kDataWait, [&] { shared_.link.interrogated = interrogated; });
+}
+
+void SetupDialog::storeBaud(int index) {
+    if (index < 0) return;
+    withData(shared_.dataMutex, kDataWait, [&] { shared_.link.baudIndex = index; });
+}
+
+void SetupDialog::warn(const char* text) {
+    QMessageBox::warning(this, QString::fromLatin1(ui::kCaption), QString::fromLatin1(text));
+}
+
+bool SetupDialog::storeComPort() {
+    const std::optional<int> port = scanInt(fieldText(ui::control<QLineEdit>(this, kComPortId)));
+    if (!port || *port < kLowestComPort || *port > kHighestComPort) {
+        warn(ui::kInvalidComPort);
+        return false;
+    }
+    // A running link reads its settings under the mutex, so the store takes it too.
+    withData(shared_.dataMutex, kStoreWait, [&] { shared_.link.comPort = *port; });
+    return true;
+}
+
+bool SetupDialog::storeInterval() {
+    const std::optional<float> interval =
+        scanFloat(fieldText(ui::control<QLineEdit>(this, kIntervalId)));
+    // "nan" and "inf" read as numbers but make no pause between frames.
+    if (!interval || !std::isfinite(*interval)) {
+        warn(ui::kInvalidInterval);
+        return false;
+    }
+    const float seconds = *interval < kMinimumInterval ? kMinimumInterval : *interval;
+    withData(shared_.dataMutex, kStoreWait, [&] { shared_.link.transmitInterval = seconds; });
+    return true;
+}
+
+void SetupDialog::accept() {
+    // Each value is stored as soon as it has been checked; one refused later
+    // keeps the earlier ones, as the operator will fix only the refused field.
+    if (medium_ == kMediumUdp) {
+        const auto octets = ui::control<ui::IpAddressEdit>(this, kIpAddressId)->octets();
+        withData(shared_.dataMutex, kStoreWait, [&] {
+            for (int i = 0; i < 4; ++i) shared_.link.ipAddress[i] = octets[i];
+        });
+    } else if (!storeComPort()) {
+        return;
+    }
+    if (!storeInterval()) return;
+    if (result_ != nullptr) *result_ = medium_;
+    QDialog::accept();
+}
+
+}  // namespace korvane

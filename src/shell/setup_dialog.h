@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+namespace korvane {
+
+struct SharedState;
+
+// File, Setup...: the link medium, the UDP peer, the COM port, the baud rate,
+// streaming or interrogated operation and the transmit interval.
+// The mode and the baud rate are stored the moment they are clicked (Cancel
+// keeps them); the address, port and interval only by OK. exec() returns 1
+// after OK, having written the chosen medium (1 UDP, 2 RS-232) to *medium,
+// and 0 after Cancel, writing nothing.
+class SetupDialog : public QDialog {
+    Q_OBJECT
+public:
+    SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent = nullptr);
+
+    void accept() override;
+
+private:
+    void chooseMedium(int32_t medium);
+    void storeMode(int id, bool checked);
+    void storeBaud(int index);
+    bool storeComPort();
+    bool storeInterval();
+    void warn(const char* text);
+
+    SharedState& shared_;
+    int32_t* result_;
+    int32_t medium_;
+};
+
+}  // namespace korvane

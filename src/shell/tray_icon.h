@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class QSystemTrayIcon;
+
+namespace korvane {
+
+// The one tray icon of the program. The main window only shows it, removes it
+// and listens for left clicks; tests use a stand-in that records the calls,
+// since the offscreen platform has no tray.
+class TrayIcon {
+public:
+    virtual ~TrayIcon() = default;
+    // Whether the desktop has a tray at all; without one the window must stay
+    // reachable some other way.
+    virtual bool available() const = 0;
+    virtual void show() = 0;
+    virtual void remove() = 0;
+
+    // Called on a left click on the icon.
+    std::function<void()> onLeftClick;
+};
+
+// The desktop's tray: tip "Korvane", the rig icon.
+class SystemTrayIcon : public QObject, public TrayIcon {
+    Q_OBJECT
+public:
+    SystemTrayIcon();
+    ~SystemTrayIcon() override;
+
+    bool available() const override;
+    void show() override;
+    void remove() override;
+
+private:
+    std::unique_ptr<QSystemTrayIcon> icon_;
+};
+
+}  // namespace korvane
