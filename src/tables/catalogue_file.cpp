@@ -35,41 +35,41 @@ public:
     // which can only be met at the very start of the file.
     std::optional<std::string> next() {
         int c = get();
-        if (c == std::char_traits<char>::eof() || c == '\n') return std::nullopt;
+        if (c == kEnd || c == '\n') return std::nullopt;
         std::string line;
-        while (c != std::char_traits<char>::eof() && c != '\n') {
+        while (c != kEnd && c != '\n') {
             if (line.size() < kLongestLine) line.push_back(static_cast<char>(c));
             c = get();
         }
-        skipLineFeeds();
+        while ((c = get()) == '\n') {
+        }
+        putBack(c);
         return line;
     }
 
 private:
+    static constexpr int kEnd = std::char_traits<char>::eof();
+
+    int rawGet() {
+        if (pendingCount_ > 0) return pending_[--pendingCount_];
+        return in_.get();
+    }
+
+    // Up to two characters go back: a lone CR and the one after it.
+    void putBack(int c) { pending_[pendingCount_++] = c; }
+
     int get() {
-        int c = in_.get();
-        if (c == '\r' && in_.peek() == '\n') c = in_.get();
+        const int c = rawGet();
+        if (c != '\r') return c;
+        const int after = rawGet();
+        if (after == '\n') return '\n';
+        putBack(after);
         return c;
     }
 
-    void skipLineFeeds() {
-        for (;;) {
-            const int c = in_.peek();
-            if (c == '\n') {
-                in_.get();
-            } else if (c == '\r') {
-                in_.get();
-                if (in_.peek() != '\n') {
-                    in_.unget();  // a lone CR belongs to the next line
-                    return;
-                }
-            } else {
-                return;
-            }
-        }
-    }
-
     std::istream& in_;
+    int pending_[2] = {};
+    int pendingCount_ = 0;
 };
 
 bool isSpace(char c) {

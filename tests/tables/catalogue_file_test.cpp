@@ -109,6 +109,7 @@ TEST(CatalogueFile, ReadsBlocksAndFallsBackOnErrors) {
          0,
          {{2, {{10, "Depth"}}}, {3, {}}}},
         {"a lone CR is part of the name", "2,1\n10,A\rB\n", 0, {{2, {{10, "A\rB"}}}}},
+        {"a lone CR after the last line is a line of its own", "2,1\n10,A\n\r", 1, kFallback},
         {"three announced, two present", "2,3\n10,A\n11,B\n", 2, kFallback},
         {"an error drops the complete blocks before it", "1,1\n1,A\n2,1\n", 2, kFallback},
         {"line of blanks as a header", "2,1\n10,A\n   \n", 1, kFallback},
