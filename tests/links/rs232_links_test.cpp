@@ -1,0 +1,258 @@
+#include "links/rs232_links.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <termios.h>
+
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "links/link_control.h"
+#include "platform/pseudo_terminal.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+using std::chrono::milliseconds;
+using testing::elapsedSince;
+
+using LinkBody = void (*)(SharedState&, LinkControl&);
+
+// Every frame starts with the greeting record, so counting it counts frames.
+std::size_t countFrames(const std::string& text) {
+    std::size_t count = 0;
+    for (auto at = text.find("1984KVT"); at != std::string::npos; at = text.find("1984KVT", at + 1))
+        ++count;
+    return count;
+}
+
+class RecordingObserver : public LinkObserver {
+public:
+    void frameSent(std::string_view frame) override {
+        std::lock_guard lock(mutex);
+        frames.emplace_back(frame);
+    }
+    void dataReceived(std::string_view data) override {
+        std::lock_guard lock(mutex);
+        chunks.emplace_back(data);
+    }
+    std::mutex mutex;
+    std::vector<std::string> frames;
+    std::vector<std::string> chunks;
+};
+
+// A link thread on COM3, which is the slave end of a pseudo-terminal; the test
+// is the receiver on the master end.
+class Rs232LinkTest : public ::testing::Test {
+protected:
+    static constexpr int32_t kPort = 3;
+
+    void SetUp() override {
+        ASSERT_TRUE(pty.ok());
+        ASSERT_TRUE(testing::TemporaryWorkingDirectory::mapPort(kPort, pty.slavePath()));
+        // A receiver line without software flow control, so that noise holding
+        // XOFF cannot stop the link's output.
+        termios tio{};
+        ASSERT_EQ(tcgetattr(pty.slave(), &tio), 0);
+        tio.c_iflag &= ~(IXON | IXOFF);
+        ASSERT_EQ(tcsetattr(pty.slave(), TCSANOW, &tio), 0);
+        // The link is then the device's only opener, and its close a hang-up.
+        pty.closeSlave();
+        shared.link.comPort = kPort;
+        shared.link.transmitInterval = 0.5f;
+        control.observer = &observer;
+    }
+    void TearDown() override { stop(); }
+
+    // Starts the link as link control does, after clearing both events.
+    bool start(LinkBody body) {
+        control.linkStopEvent.reset();
+        control.linkAckEvent.reset();
+        thread = std::thread(body, std::ref(shared), std::ref(control));
+        return control.linkAckEvent.waitFor(5000ms) && control.linkStatus.load() == kLinkUp;
+    }
+    // The stop handshake as link control does it; true when acknowledged with
+    // linkStatus 2 in time.
+    bool stop() {
+        if (!thread.joinable()) return true;
+        control.linkAckEvent.reset();
+        control.linkStopEvent.set();
+        const bool acknowledged = control.linkAckEvent.waitFor(6000ms);
+        thread.join();
+        return acknowledged && control.linkStatus.load() == kLinkDown;
+    }
+    bool hungUp() const {
+        pollfd p{pty.master(), POLLIN, 0};
+        return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
+    }
+    // True once receivedGas holds `value`, within `limit`.
+    bool gasBecomes(float value, milliseconds limit = 2000ms) {
+        const auto start = std::chrono::steady_clock::now();
+        while (shared.sim.receivedGas.load() != value) {
+            if (elapsedSince(start) > limit) return false;
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+    // Frames answered within `limit`, after the first one arrived.
+    std::size_t framesWithin(milliseconds limit) {
+        std::string text =
+            pty.receiveUntil(limit, [](const std::string& t) { return countFrames(t) > 0; });
+        text += pty.receiveFor(400ms);  // the rest of it, and any second answer
+        return countFrames(text);
+    }
+    // Bounded, seeded line noise: binary bytes, NULs and stray terminators, but
+    // no "&" or "0", so that it never forms a request of its own.
+    void sendNoise() {
+        std::mt19937 random(20261208);
+        std::uniform_int_distribution<int> byte(0, 255);
+        for (int chunk = 0; chunk < 8; ++chunk) {
+            std::string noise(600, '\0');
+            for (char& c : noise) {
+                c = static_cast<char>(byte(random));
+                if (c == '&' || c == '0') c = '\0';
+            }
+            noise.replace(static_cast<std::size_t>(byte(random)) * 2, 2, "!!");
+            ASSERT_TRUE(pty.send(noise));
+            std::this_thread::sleep_for(20ms);
+        }
+        ASSERT_TRUE(pty.send("\r\n!!\r\n"));  // ends whatever the noise left held
+        std::this_thread::sleep_for(300ms);
+    }
+
+    testing::TemporaryWorkingDirectory directory;
+    testing::PseudoTerminal pty;
+    SharedState shared;
+    LinkControl control;
+    RecordingObserver observer;
+    std::thread thread;
+};
+
+TEST_F(Rs232LinkTest, MissingPortReportsStoppedForEitherMode) {
+    for (LinkBody body : {rs232StreamingLink, rs232InterrogatedLink}) {
+        shared.link.comPort = 42;  // no COM42 entry, no /dev/ttyS41
+        EXPECT_FALSE(start(body));
+        thread.join();  // it ended by itself
+        EXPECT_EQ(control.linkStatus.load(), kLinkDown);
+    }
+}
+
+TEST_F(Rs232LinkTest, StreamingSendsAFrameEveryInterval) {
+    ASSERT_TRUE(start(rs232StreamingLink));
+    const auto upAt = std::chrono::steady_clock::now();
+    std::vector<milliseconds> arrivals;
+    std::string text;
+    while (arrivals.size() < 3 && elapsedSince(upAt) < 3000ms) {
+        text += pty.receiveUntil(
+            100ms, [&](const std::string& t) { return countFrames(text + t) > arrivals.size(); });
+        while (countFrames(text) > arrivals.size()) arrivals.push_back(elapsedSince(upAt));
+    }
+    ASSERT_EQ(arrivals.size(), 3u);
+    // The first frame one interval after coming up, each later one an interval
+    // (plus building and writing) after the one before.
+    EXPECT_GE(arrivals[0], 450ms);
+    EXPECT_LT(arrivals[0], 900ms);
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], 450ms);
+        EXPECT_LT(arrivals[i] - arrivals[i - 1], 900ms);
+    }
+    EXPECT_EQ(text.substr(0, 17), "&&\r\n1984KVT\r\n!!\r\n");
+}
+
+TEST_F(Rs232LinkTest, StreamingPicksUpTheReceiversGas) {
+    ASSERT_TRUE(start(rs232StreamingLink));
+    ASSERT_TRUE(pty.send("&&\r\n0140 7.25\r\n!!\r\n"));
+    EXPECT_TRUE(gasBecomes(7.25f));
+}
+
+TEST_F(Rs232LinkTest, StopEndsTheLinkAndItsListenerAndClosesThePort) {
+    ASSERT_TRUE(start(rs232StreamingLink));
+    ASSERT_TRUE(pty.send("&&\r\n0140 1.5\r\n!!\r\n"));
+    ASSERT_TRUE(gasBecomes(1.5f));  // the listener runs
+    EXPECT_FALSE(hungUp());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(stop());
+    // The listener ends within one pass (50 ms for the port, 100 ms of read).
+    EXPECT_LT(elapsedSince(start), 1000ms);
+    // The port is closed by the time the stop is acknowledged, so nothing
+    // still reads it.
+    EXPECT_TRUE(hungUp());
+}
+
+TEST_F(Rs232LinkTest, InterrogatedJoinsASplitRequestAndAnswersOnce) {
+    ASSERT_TRUE(start(rs232InterrogatedLink));
+    ASSERT_TRUE(pty.send("&&\r\n01"));
+    std::this_thread::sleep_for(250ms);  // a read of its own
+    ASSERT_TRUE(pty.send("4012.5\r\n!!\r\n"));
+    EXPECT_EQ(framesWithin(2000ms), 1u);
+    EXPECT_EQ(shared.sim.receivedGas.load(), 12.5f);
+    ASSERT_TRUE(stop());
+    EXPECT_EQ(observer.chunks, (std::vector<std::string>{"&&\r\n01", "4012.5\r\n!!\r\n"}));
+    ASSERT_EQ(observer.frames.size(), 1u);
+    EXPECT_EQ(observer.frames[0].substr(0, 17), "&&\r\n1984KVT\r\n!!\r\n");
+}
+
+TEST_F(Rs232LinkTest, InterrogatedAnswersTwoRequestsInOneReadOnce) {
+    ASSERT_TRUE(start(rs232InterrogatedLink));
+    ASSERT_TRUE(pty.send("&&\r\n0140 1.0\r\n!!\r\n&&\r\n0140 2.0\r\n!!\r\n"));
+    EXPECT_EQ(framesWithin(2000ms), 1u);
+    EXPECT_EQ(shared.sim.receivedGas.load(), 1.0f);
+}
+
+TEST_F(Rs232LinkTest, InterrogatedIgnoresRecordsThatAreNoRequest) {
+    ASSERT_TRUE(start(rs232InterrogatedLink));
+    ASSERT_TRUE(pty.send("&&\r\n0139 3.0\r\n!!\r\n"));
+    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(pty.send("0140 5.0\r\n!!\r\n"));  // no "&&"
+    EXPECT_EQ(countFrames(pty.receiveFor(600ms)), 0u);
+    EXPECT_EQ(shared.sim.receivedGas.load(), 0.0f);
+    // Neither left anything behind: the next request is answered as usual.
+    ASSERT_TRUE(pty.send("&&\r\n0140 6.0\r\n!!\r\n"));
+    EXPECT_EQ(framesWithin(2000ms), 1u);
+    EXPECT_EQ(shared.sim.receivedGas.load(), 6.0f);
+}
+
+// 1015 bytes without "!!" are dropped, the start of a request with them, in
+// both modes: the interrogated link's rule, which the listener follows too.
+TEST_F(Rs232LinkTest, OverlongTextIsDroppedThenRequestsWorkAgain) {
+    for (LinkBody body : {rs232InterrogatedLink, rs232StreamingLink}) {
+        SCOPED_TRACE(body == rs232StreamingLink ? "streaming" : "interrogated");
+        shared.sim.receivedGas.store(0.0f);
+        ASSERT_TRUE(start(body));
+        const std::string head = "&&\r\n0140 9.5\r\n";
+        ASSERT_TRUE(pty.send(head + std::string(1015 - head.size(), 'x')));
+        std::this_thread::sleep_for(300ms);
+        ASSERT_TRUE(pty.send("!!\r\n"));
+        std::this_thread::sleep_for(600ms);
+        EXPECT_EQ(shared.sim.receivedGas.load(), 0.0f);
+        ASSERT_TRUE(pty.send("&&\r\n0140 4.5\r\n!!\r\n"));
+        EXPECT_TRUE(gasBecomes(4.5f));
+        ASSERT_TRUE(stop());
+        pty.receiveFor(50ms);  // drop what the streaming link sent
+    }
+}
+
+TEST_F(Rs232LinkTest, InterrogatedSurvivesLineNoise) {
+    ASSERT_TRUE(start(rs232InterrogatedLink));
+    sendNoise();
+    EXPECT_EQ(countFrames(pty.receiveFor(100ms)), 0u);
+    ASSERT_TRUE(pty.send("&&\r\n0140 3.5\r\n!!\r\n"));
+    EXPECT_EQ(framesWithin(2000ms), 1u);
+    EXPECT_EQ(shared.sim.receivedGas.load(), 3.5f);
+}
+
+TEST_F(Rs232LinkTest, StreamingListenerSurvivesLineNoise) {
+    ASSERT_TRUE(start(rs232StreamingLink));
+    sendNoise();
+    ASSERT_TRUE(pty.send("&&\r\n0140 8.5\r\n!!\r\n"));
+    EXPECT_TRUE(gasBecomes(8.5f));
+    EXPECT_GE(countFrames(pty.receiveFor(700ms)), 1u);  // still streaming
+}
+
+}  // namespace
+}  // namespace korvane
