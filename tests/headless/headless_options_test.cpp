@@ -1,0 +1,114 @@
+#include "headless/headless_options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shell/link_settings.h"
+
+namespace korvane {
+namespace {
+
+TEST(HeadlessOptions, ReadsTheCommandLine) {
+    struct Case {
+        const char* legend;
+        std::vector<std::string> arguments;
+        bool valid;
+        LinkSettings expected;  // the defaults with the options applied
+        bool echo;
+    };
+    const auto settings = [](auto change) {
+        LinkSettings link;
+        change(link);
+        return link;
+    };
+    const LinkSettings defaults;
+    const std::vector<Case> cases = {
+        {"nothing", {}, true, defaults, false},
+        {"UDP peer",
+         {"--udp", "127.0.0.1"},
+         true,
+         settings([](LinkSettings& l) {
+             l.medium = kMediumUdp;
+             l.ipAddress[0] = 127, l.ipAddress[1] = 0, l.ipAddress[2] = 0, l.ipAddress[3] = 1;
+         }),
+         false},
+        {"serial port, rate and mode, name=value form",
+         {"--serial=12", "--baud", "115200", "--interrogated", "--echo"},
+         true,
+         settings([](LinkSettings& l) {
+             l.medium = kMediumRs232, l.comPort = 12, l.baudIndex = 5, l.interrogated = 1;
+         }),
+         true},
+        {"the last mode wins",
+         {"--interrogated", "--streaming"},
+         true,
+         settings([](LinkSettings& l) { l.interrogated = 0; }),
+         false},
+        {"interval below the floor",
+         {"--interval", "0.2"},
+         true,
+         settings([](LinkSettings& l) { l.transmitInterval = 0.5f; }),
+         false},
+        {"interval kept",
+         {"--interval", "7.5"},
+         true,
+         settings([](LinkSettings& l) { l.transmitInterval = 7.5f; }),
+         false},
+        {"address with an octet too big", {"--udp", "10.0.0.256"}, false, defaults, false},
+        {"address too short", {"--udp", "10.0.7"}, false, defaults, false},
+        {"address missing", {"--udp"}, false, defaults, false},
+        {"COM port 0", {"--serial", "0"}, false, defaults, false},
+        {"COM port 100", {"--serial", "100"}, false, defaults, false},
+        {"COM port with letters", {"--serial", "12ab"}, false, defaults, false},
+        {"rate not in the table", {"--baud", "1200"}, false, defaults, false},
+        {"interval with a unit", {"--interval", "7.5s"}, false, defaults, false},
+        {"interval not a number", {"--interval", "nan"}, false, defaults, false},
+        {"both media", {"--udp", "127.0.0.1", "--serial", "1"}, false, defaults, false},
+        {"unknown option", {"--fast"}, false, defaults, false},
+        {"value on a flag", {"--echo=1"}, false, defaults, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        const ParsedOptions parsed = parseHeadlessOptions(c.arguments);
+        ASSERT_EQ(parsed.options.has_value(), c.valid) << parsed.error;
+        if (!c.valid) {
+            EXPECT_FALSE(parsed.error.empty());
+            continue;
+        }
+        LinkSettings link;
+        applyHeadlessOptions(*parsed.options, link);
+        EXPECT_EQ(link.medium, c.expected.medium);
+        EXPECT_EQ(link.interrogated, c.expected.interrogated);
+        EXPECT_EQ(link.comPort, c.expected.comPort);
+        EXPECT_EQ(link.baudIndex, c.expected.baudIndex);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(link.ipAddress[i], c.expected.ipAddress[i]);
+        EXPECT_FLOAT_EQ(link.transmitInterval, c.expected.transmitInterval);
+        EXPECT_EQ(parsed.options->echo, c.echo);
+    }
+    EXPECT_TRUE(parseHeadlessOptions({"--help"}).options->help);
+}
+
+TEST(HeadlessOptions, EchoShowsEveryByteReadably) {
+    struct Case {
+        const char* legend;
+        std::string data;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"a frame", "&&\r\n1984KVT\r\n!!\r\n", "> &&\n> 1984KVT\n> !!\n"},
+        {"last line without CR LF", "&&\r\nab", "> &&\n> ab\n"},
+        {"lone CR and LF", "a\rb\nc", "> a\\rb\\nc\n"},
+        {"binary bytes", std::string("\x00\x7f\xff", 3), "> \\x00\\x7f\\xff\n"},
+        {"backslash", "a\\b", "> a\\\\b\n"},
+        {"nothing", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        EXPECT_EQ(echoText(c.data, '>'), c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,204 @@
+// Runs the built korvane-headless as the operator would, in a folder of its own,
+// and talks to it over loopback UDP only.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "file_fixtures.h"
+#include "links/udp_links.h"
+#include "platform/udp_socket.h"
+#include "simulation/number_text.h"
+
+namespace korvane {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TempFolder;
+
+const Ipv4Address kLinkPort{{127, 0, 0, 1}, kWitsUdpPort};
+const std::string kRequest = "&&\r\n0140 5\r\n!!\r\n";
+
+void putFloat(std::vector<uint8_t>& bytes, float value) {
+    uint32_t raw = 0;
+    std::memcpy(&raw, &value, sizeof raw);
+    testing::put32(bytes, raw);
+}
+
+float floatAt(const std::vector<uint8_t>& bytes, std::size_t offset) {
+    float value = 0.0f;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+int32_t intAt(const std::vector<uint8_t>& bytes, std::size_t offset) {
+    int32_t value = 0;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+// Korvane.ini asking for an interrogated UDP link with the peer on loopback.
+std::vector<uint8_t> settingsFile(float holeDepth, float bitDepth) {
+    std::vector<uint8_t> bytes = {127, 0, 0, 1};
+    putFloat(bytes, 0.1f);     // reserved
+    putFloat(bytes, 3.0f);     // transmitInterval
+    testing::put32(bytes, 0);  // transmitExtraRecords
+    testing::put32(bytes, 1);  // medium: UDP
+    testing::put32(bytes, 1);  // interrogated
+    putFloat(bytes, holeDepth);
+    putFloat(bytes, bitDepth);
+    testing::put32(bytes, 0);  // no auxiliary tracks
+    return bytes;
+}
+
+// korvane-headless started in `folder`, with its lock there too and its
+// output in stdout.txt and stderr.txt.
+pid_t startHeadless(const TempFolder& folder, const std::vector<std::string>& options) {
+    const pid_t child = ::fork();
+    if (child != 0) return child;
+    if (::chdir(folder.path().c_str()) != 0) ::_exit(100);
+    ::setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
+    const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_APPEND, 0600);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    std::vector<char*> argv = {const_cast<char*>("korvane-headless")};
+    for (const std::string& option : options) argv.push_back(const_cast<char*>(option.c_str()));
+    argv.push_back(nullptr);
+    ::execv(KORVANE_HEADLESS, argv.data());
+    ::_exit(101);
+}
+
+// Exit code, or -1 when it did not end within the time given.
+int waitForExit(pid_t child, std::chrono::milliseconds patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (std::chrono::steady_clock::now() < deadline) {
+        int status = 0;
+        if (::waitpid(child, &status, WNOHANG) == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(20ms);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return -1;
+}
+
+// Sends requests until a frame comes back (the runner takes a moment to start).
+std::optional<std::string> interrogate() {
+    UdpSocket client = *UdpSocket::open();
+    client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
+    char buffer[65536];
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        client.sendTo(kRequest.data(), kRequest.size(), kLinkPort);
+        if (client.waitReadable(200ms)) {
+            const Datagram datagram = client.receiveFrom(buffer, sizeof buffer);
+            if (datagram.length > 0)
+                return std::string(buffer, static_cast<std::size_t>(datagram.length));
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<float> itemValue(const std::string& frame, const std::string& item) {
+    const std::size_t at = frame.find("\r\n" + item);
+    if (at == std::string::npos) return std::nullopt;
+    return scanFloat(std::string_view(frame).substr(at + 2 + item.size()));
+}
+
+std::string readText(const std::filesystem::path& path) {
+    const std::vector<uint8_t> bytes = testing::readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(HeadlessRun, AnswersFromItsSettingsAndSavesThemOnSigterm) {
+    TempFolder folder;
+    testing::writeBytes(folder / "Korvane.ini", settingsFile(1234.5f, 1000.25f));
+    const pid_t runner = startHeadless(folder, {"--echo"});
+
+    const std::optional<std::string> frame = interrogate();
+    ASSERT_TRUE(frame.has_value()) << readText(folder / "stderr.txt");
+    EXPECT_EQ(frame->rfind("&&\r\n1984KVT\r\n!!\r\n&&\r\n", 0), 0u);
+    // The clock may have drilled a little since the start.
+    const std::optional<float> hole = itemValue(*frame, "0110");
+    ASSERT_TRUE(hole.has_value());
+    EXPECT_GE(*hole, 1234.5f);
+    EXPECT_LT(*hole, 1244.5f);
+
+    // A second copy refuses to run and leaves the settings alone.
+    const std::vector<uint8_t> before = testing::readBytes(folder / "Korvane.ini");
+    std::filesystem::remove(folder / "stderr.txt");
+    const pid_t second = startHeadless(folder, {});
+    EXPECT_EQ(waitForExit(second, 5000ms), 0);
+    EXPECT_EQ(readText(folder / "stderr.txt"), "An Instace of Korvane is Already Running!\n");
+    EXPECT_EQ(testing::readBytes(folder / "Korvane.ini"), before);
+
+    ASSERT_EQ(::kill(runner, SIGTERM), 0);
+    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
+
+    const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
+    ASSERT_EQ(saved.size(), 36u);
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 4),
+              (std::vector<uint8_t>{127, 0, 0, 1}));
+    EXPECT_EQ(intAt(saved, 16), 1);  // medium: the link was up at the end
+    EXPECT_EQ(intAt(saved, 20), 1);  // interrogated
+    EXPECT_GE(floatAt(saved, 24), 1234.5f);
+
+    const std::string echo = readText(folder / "stdout.txt");
+    EXPECT_NE(echo.find("< &&\n< 0140 5\n< !!\n"), std::string::npos);
+    EXPECT_NE(echo.find("> &&\n> 1984KVT\n> !!\n"), std::string::npos);
+}
+
+TEST(HeadlessRun, OptionsOverrideTheSettingsAndAreSaved) {
+    TempFolder folder;  // no Korvane.ini: the defaults, then the options
+    const pid_t runner =
+        startHeadless(folder, {"--udp", "127.0.0.1", "--interrogated", "--interval", "0.2"});
+    ASSERT_TRUE(interrogate().has_value()) << readText(folder / "stderr.txt");
+    ASSERT_EQ(::kill(runner, SIGINT), 0);
+    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
+
+    EXPECT_EQ(readText(folder / "stderr.txt"), "Korvane (Interrogated UDP)\n");
+    const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
+    ASSERT_EQ(saved.size(), 36u);
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 4),
+              (std::vector<uint8_t>{127, 0, 0, 1}));
+    EXPECT_FLOAT_EQ(floatAt(saved, 8), 0.5f);
+    EXPECT_EQ(intAt(saved, 16), 1);
+    EXPECT_EQ(intAt(saved, 20), 1);
+}
+
+TEST(HeadlessRun, ALinkThatCannotStartIsReportedAndSavedAsNone) {
+    TempFolder folder;
+    testing::writeText(folder / "COM9", "not a terminal");
+    const pid_t runner = startHeadless(folder, {"--serial", "9"});
+    // The failure is reported within the start time-out.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (readText(folder / "stderr.txt").find("(Not Connected)") == std::string::npos &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(50ms);
+    ASSERT_EQ(::kill(runner, SIGTERM), 0);
+    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
+    EXPECT_EQ(readText(folder / "stderr.txt"),
+              "Korvane: Error Opening COM port 9\nKorvane (Not Connected)\n");
+    EXPECT_EQ(intAt(testing::readBytes(folder / "Korvane.ini"), 16), 0);
+}
+
+TEST(HeadlessRun, BadOptionsAndHelp) {
+    TempFolder folder;
+    EXPECT_EQ(waitForExit(startHeadless(folder, {"--udp", "10.0.0"}), 5000ms), 2);
+    EXPECT_NE(readText(folder / "stderr.txt").find("Usage:"), std::string::npos);
+    EXPECT_EQ(waitForExit(startHeadless(folder, {"--help"}), 5000ms), 0);
+    EXPECT_NE(readText(folder / "stdout.txt").find("--interval SECS"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini"));  // nothing touched
+}
+
+}  // namespace
+}  // namespace korvane
