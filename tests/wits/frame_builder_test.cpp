@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cfloat>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdarg>
@@ -18,6 +20,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "simulation/shared_state.h"
@@ -148,6 +151,15 @@ TEST(BuildFrame, CasesLineByLine) {
              a.value[2] = -1.125f;
          },
          lines({"&&", "011010.0000", "0999-1.12", "01103.00", "012390.00", "!!"})},
+        {"a track added after a removal takes the hole and is sent between the older ones",
+         [](SharedState& s) {
+             addAuxTrack(s.auxTracks, "0801", 0.0f, 2.0f);
+             addAuxTrack(s.auxTracks, "0802", 0.0f, 4.0f);
+             addAuxTrack(s.auxTracks, "0803", 0.0f, 6.0f);
+             removeAuxTrack(s.auxTracks, 1);
+             addAuxTrack(s.auxTracks, "0899", 0.0f, 8.0f);
+         },
+         lines({"&&", "08011.00", "08994.00", "08033.00", "!!"})},
         {"aux tag printed as stored, short or filling its field without a NUL",
          [](SharedState& s) {
              auto& a = s.auxTracks;
@@ -238,6 +250,18 @@ TEST(BuildFrame, SentMarksAreClearedSoTwoFramesMatch) {
     EXPECT_NE(first.find("03011.0"), std::string::npos);
     EXPECT_EQ(frameOf(*s), first);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(s->extraRecords.extraRecords[i].sent, 1);
+}
+
+TEST(BuildFrame, TransmitToggleTakesEffectFromTheNextFrame) {
+    auto s = quietState();
+    addAuxTrack(s->auxTracks, "0145", 0.0f, 100.0f);
+    setAuxTrackTransmit(s->auxTracks, 0, false);
+    EXPECT_EQ(frameOf(*s), kGreeting + lines({"&&", "!!"}));
+    setAuxTrackTransmit(s->auxTracks, 0, true);
+    EXPECT_EQ(frameOf(*s), kGreeting + lines({"&&", "014550.00", "!!"}));
+    // A range narrowed below the value leaves the value as it is sent.
+    setAuxTrackRange(*s, 0, 0.0f, 10.0f);
+    EXPECT_EQ(frameOf(*s), kGreeting + lines({"&&", "014550.00", "!!"}));
 }
 
 TEST(BuildFrame, OverwritesWhatTheBufferHeldBefore) {
@@ -455,6 +479,43 @@ TEST(BuildFrame, WorstCaseFitsWithoutTouchingPastTheBuffer) {
 
     auto exact = std::make_unique<char[]>(kFrameBufferSize);
     EXPECT_EQ(buildFrame(*s, exact.get()), length);
+}
+
+// The Aux Tracks page adds tracks and toggles transmit without the mutex while
+// the link thread builds frames under it: a frame holds whole tracks only.
+TEST(BuildFrame, TracksAddedDuringFramesAppearWhole) {
+    auto s = quietState();
+    std::atomic<bool> done{false};
+    std::atomic<int> frames{0};
+    std::atomic<int> malformed{0};
+    std::thread link([&] {
+        std::vector<char> out(kFrameBufferSize);
+        while (!done) {
+            std::string frame;
+            withData(s->dataMutex, kDataWait,
+                     [&] { frame.assign(out.data(), buildFrame(*s, out.data())); });
+            // Between the data record's marks only whole "0145<n>.00" lines may appear.
+            const std::string body = frame.substr(sizeof kGreeting - 1 + 4);
+            std::size_t at = 0;
+            while (body.compare(at, 4, "!!\r\n") != 0) {
+                const std::size_t end = body.find("\r\n", at);
+                const std::string line = body.substr(at, end - at);
+                if (line.rfind("0145", 0) != 0 || line.substr(line.size() - 3) != ".00")
+                    ++malformed;
+                at = end + 2;
+            }
+            ++frames;
+        }
+    });
+    for (int i = 0; i < kAuxTrackSlots; ++i) {
+        addAuxTrack(s->auxTracks, "0145", 0.0f, 2.0f * i);
+        setAuxTrackTransmit(s->auxTracks, i / 2, i % 3 != 0);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    while (frames < 50) std::this_thread::yield();
+    done = true;
+    link.join();
+    EXPECT_EQ(malformed, 0);
 }
 
 // Whole frames kept as files under tests/data/frames and compared byte for
