@@ -1,0 +1,239 @@
+#include "shell/main_window.h"
+
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <array>
+
+#include "file_fixtures.h"
+#include "links/link_control.h"
+#include "pages/drilling_page.h"
+#include "pages/options_page.h"
+#include "resources/dialog_builder.h"
+#include "shell/session.h"
+#include "shell/settings_file.h"
+#include "shell/shell_gui_support.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+namespace {
+
+using testing::RecordingTray;
+using testing::TempFolder;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() { setStartupDefaults(shared, folder.path()); }
+
+    TempFolder folder;
+    SharedState shared;
+    LinkControl control;
+    RecordingTray tray;
+};
+
+TEST_F(MainWindowTest, TabsReadLeftToRightWithDrillingChosen) {
+    MainWindow window(shared, control, tray);
+    QTabWidget* tabs = window.tabControl();
+    ASSERT_NE(tabs, nullptr);
+    const QStringList expected = {"Drilling", "Options", "Aux Tracks", "Gas Simulator"};
+    ASSERT_EQ(tabs->count(), expected.size());
+    for (int i = 0; i < tabs->count(); ++i) EXPECT_EQ(tabs->tabText(i), expected[i]);
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    EXPECT_NE(qobject_cast<DrillingPage*>(window.currentPage()), nullptr);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane"));
+    EXPECT_EQ(tray.shown, 1) << "the window puts its icon in the tray";
+}
+
+TEST_F(MainWindowTest, SwitchingTabsDestroysAndRebuildsPages) {
+    MainWindow window(shared, control, tray);
+    QPointer<QWidget> drilling = window.currentPage();
+    window.tabControl()->setCurrentIndex(1);
+    EXPECT_TRUE(drilling.isNull()) << "leaving a tab destroys its page";
+    QPointer<QWidget> options = window.currentPage();
+    EXPECT_NE(qobject_cast<OptionsPage*>(options), nullptr);
+
+    window.tabControl()->setCurrentIndex(0);
+    EXPECT_TRUE(options.isNull());
+    EXPECT_NE(qobject_cast<DrillingPage*>(window.currentPage()), nullptr);
+
+    window.tabControl()->setCurrentIndex(1);
+    EXPECT_NE(window.currentPage(), nullptr);
+    EXPECT_NE(window.currentPage(), options.data()) << "a fresh Options page each time";
+
+    // Only one page exists at a time.
+    int pages = 0;
+    for (int i = 0; i < 4; ++i) {
+        window.tabControl()->setCurrentIndex(i);
+        pages = window.findChildren<DrillingPage*>().size() +
+                window.findChildren<OptionsPage*>().size();
+        EXPECT_LE(pages, 1) << "tab " << i;
+    }
+}
+
+TEST_F(MainWindowTest, WholePageFitsInsideTheWindow) {
+    MainWindow window(shared, control, tray);
+    window.showCentred();
+    const ui::BaseUnits units = ui::baseUnitsOf(&window);
+    const QSize page = ui::toPixels(units, 0, 0, 302, 134).size();
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        window.tabControl()->setCurrentIndex(i);
+        QWidget* current = window.currentPage();
+        ASSERT_NE(current, nullptr);
+        EXPECT_EQ(current->size(), page);
+        // Page corners, mapped into the window, lie inside its client area.
+        const QPoint topLeft = current->mapTo(&window, QPoint(0, 0));
+        const QPoint bottomRight = current->mapTo(&window, QPoint(page.width(), page.height()));
+        EXPECT_GE(topLeft.y(), window.menuBar()->height());
+        EXPECT_LE(bottomRight.x(), window.width());
+        EXPECT_LE(bottomRight.y(), window.height());
+        const QPoint inTabs =
+            current->mapTo(window.tabControl(), QPoint(page.width() - 1, page.height() - 1));
+        EXPECT_TRUE(window.tabControl()->rect().contains(inTabs)) << "not clipped by the tabs";
+    }
+    EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed size";
+    if (units.x == 6 && units.y == 13) {
+        EXPECT_EQ(window.size(), QSize(478, 300)) << "the classic size";
+    }
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.windowFlags().testFlag(Qt::Tool)) << "no taskbar button";
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+TEST_F(MainWindowTest, FileMenuHoldsSetupSeparatorExit) {
+    MainWindow window(shared, control, tray);
+    const QList<QAction*> menus = window.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 1);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&File"));
+    const QList<QAction*> items = menus[0]->menu()->actions();
+    ASSERT_EQ(items.size(), 3);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("&Setup..."));
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2]->text(), QStringLiteral("&Exit"));
+}
+
+TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
+    MainWindow window(shared, control, tray);
+    window.showCentred();
+    EXPECT_TRUE(window.windowVisible());
+
+    EXPECT_TRUE(window.close()) << "closing is allowed and only hides";
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window.windowVisible());
+    EXPECT_EQ(tray.removed, 0) << "the icon stays while the program runs";
+
+    tray.click();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.windowVisible());
+    tray.click();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(window.windowVisible());
+    tray.click();
+    EXPECT_TRUE(window.isVisible());
+}
+
+// Runs in a folder of its own, where "COM7" is a link to a pseudo-terminal.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::filesystem::path& path)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(path);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
+TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
+    int master = -1;
+    int slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    std::filesystem::create_symlink(::ttyname(slave), folder / "COM7");
+    WorkingFolder inFolder(folder.path());
+
+    MainWindow window(shared, control, tray);
+    // Loopback only: the streaming link sends to this peer.
+    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = std::array{127, 0, 0, 1}[i];
+    shared.link.comPort = 7;
+
+    struct Case {
+        const char* legend;
+        int32_t medium;
+        int32_t interrogated;
+        const char* title;
+    };
+    const Case cases[] = {
+        {"no link", kMediumNone, 0, "Korvane (Not Connected)"},
+        {"UDP streaming", kMediumUdp, 0, "Korvane (Streaming UDP)"},
+        {"RS-232 streaming", kMediumRs232, 0, "Korvane (Streaming RS-232)"},
+        {"UDP interrogated", kMediumUdp, 1, "Korvane (Interrogated UDP)"},
+        {"RS-232 interrogated", kMediumRs232, 1, "Korvane (Interrogated RS-232)"},
+        {"stopped again", kMediumNone, 1, "Korvane (Not Connected)"},
+    };
+    testing::ModalBoxCatcher catcher;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        shared.link.interrogated = c.interrogated;
+        EXPECT_EQ(startLink(shared, control, window, c.medium), 1);
+        EXPECT_EQ(window.windowTitle(), QString::fromLatin1(c.title));
+        EXPECT_EQ(shared.link.medium, c.medium);
+    }
+    for (const testing::SeenBox& box : catcher.seen) ADD_FAILURE() << box.text.toStdString();
+    ::close(slave);
+    ::close(master);
+}
+
+TEST_F(MainWindowTest, LinkErrorIsACriticalBoxCaptionedKorvane) {
+    MainWindow window(shared, control, tray);
+    // COM99 stands for no port at all here (no COM99 link in the working
+    // folder, no /dev/ttyS98).
+    shared.link.comPort = 99;
+    testing::ModalBoxCatcher catcher;
+    startLink(shared, control, window, kMediumRs232);
+    ASSERT_EQ(catcher.seen.size(), 1u);
+    EXPECT_EQ(catcher.seen[0].title, QStringLiteral("Korvane"));
+    EXPECT_EQ(catcher.seen[0].text, QStringLiteral("Error Opening COM port 99"));
+    EXPECT_EQ(catcher.seen[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Not Connected)"));
+    EXPECT_EQ(shared.link.medium, kMediumNone);
+}
+
+TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
+    const auto iniPath = folder / "Korvane.ini";
+    ASSERT_FALSE(std::filesystem::exists(iniPath));
+    shared.sim.holeDepth = 1234.5f;
+
+    SessionOptions options;
+    options.folder = folder.path();
+    options.startClock = false;
+    options.linkDelay = std::chrono::milliseconds{0};
+    QString titleAtExit;
+    const int code = runSession(shared, control, tray, options, [&](MainWindow& window) {
+        QTimer::singleShot(50, &window, [&window, &titleAtExit] {
+            titleAtExit = window.windowTitle();
+            window.exitAction()->trigger();
+        });
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(tray.removed, 1);
+    EXPECT_EQ(titleAtExit, QStringLiteral("Korvane (Not Connected)"))
+        << "the link for the loaded medium (none) was started";
+    ASSERT_TRUE(std::filesystem::exists(iniPath));
+
+    SharedState reloaded;
+    EXPECT_EQ(loadSettings(reloaded, folder.path()), 0);
+    EXPECT_FLOAT_EQ(reloaded.sim.holeDepth, 1234.5f);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,0 +1,262 @@
+#include "shell/setup_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "resources/dialog_builder.h"
+#include "resources/ip_address_edit.h"
+#include "shell/shell_gui_support.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+namespace {
+
+constexpr int kUdpId = 1011;
+constexpr int kRs232Id = 1012;
+constexpr int kComPortId = 1013;
+constexpr int kIpAddressId = 1014;
+constexpr int kIntervalId = 1015;
+constexpr int kStreamingId = 1051;
+constexpr int kInterrogativeId = 1052;
+constexpr int kBaudId = 1055;
+
+constexpr int32_t kUntouched = -7;
+
+// One opening of the dialog, shown as File, Setup... shows it.
+class Opened {
+public:
+    explicit Opened(SharedState& shared) : dialog(shared, &medium) { dialog.show(); }
+
+    template <typename T>
+    T* get(int id) {
+        return ui::control<T>(&dialog, id);
+    }
+    void type(int id, const QString& text) { get<QLineEdit>(id)->setText(text); }
+    void click(int id) { QTest::mouseClick(get<QAbstractButton>(id), Qt::LeftButton); }
+    // OK through its button; returns the warnings shown.
+    std::vector<testing::SeenBox> pressOk() {
+        testing::ModalBoxCatcher catcher;
+        QTest::mouseClick(ui::control<QPushButton>(&dialog, 1), Qt::LeftButton);
+        return catcher.seen;
+    }
+    bool acceptedAndClosed() const {
+        return dialog.result() == QDialog::Accepted && !dialog.isVisible();
+    }
+
+    int32_t medium = kUntouched;
+    SetupDialog dialog;
+};
+
+TEST(SetupDialogTest, NotConnectedOpensOnRs232AndOkStartsRs232) {
+    SharedState shared;
+    shared.link.medium = kMediumNone;
+    Opened setup(shared);
+    EXPECT_TRUE(setup.get<QRadioButton>(kRs232Id)->isChecked());
+    EXPECT_FALSE(setup.get<QRadioButton>(kUdpId)->isChecked());
+    EXPECT_FALSE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
+    EXPECT_TRUE(setup.get<QLineEdit>(kComPortId)->isEnabled());
+    EXPECT_TRUE(setup.get<QComboBox>(kBaudId)->isEnabled()) << "the rate matters to RS-232";
+    EXPECT_TRUE(setup.get<QRadioButton>(kStreamingId)->isChecked());
+    EXPECT_EQ(setup.get<QLineEdit>(kIntervalId)->text(), QStringLiteral("3.0"));
+    EXPECT_EQ(setup.get<QLineEdit>(kComPortId)->text(), QStringLiteral("1"));
+    EXPECT_EQ(setup.get<ui::IpAddressEdit>(kIpAddressId)->octets(),
+              (std::array<int, 4>{192, 168, 1, 100}));
+    QComboBox* baud = setup.get<QComboBox>(kBaudId);
+    ASSERT_EQ(baud->count(), 6);
+    EXPECT_EQ(baud->itemText(0), QStringLiteral("4800"));
+    EXPECT_EQ(baud->itemText(5), QStringLiteral("115200"));
+    EXPECT_EQ(baud->currentText(), QStringLiteral("9600"));
+    EXPECT_EQ(setup.dialog.windowTitle(), QStringLiteral("Simulator Setup"));
+
+    EXPECT_TRUE(setup.pressOk().empty());
+    EXPECT_TRUE(setup.acceptedAndClosed());
+    EXPECT_EQ(setup.medium, kMediumRs232);
+}
+
+TEST(SetupDialogTest, IntervalTexts) {
+    struct Case {
+        const char* legend;
+        const char* text;
+        float stored;  // 0: refused
+    };
+    const Case cases[] = {
+        {"below the floor is raised to it", "0.2", 0.5f},
+        {"blanks before and a unit after", "  7.5 sec", 7.5f},
+        {"plain", "12", 12.0f},
+        {"no upper limit", "86400", 86400.0f},
+        {"empty", "", 0.0f},
+        {"not a number", "abc", 0.0f},
+        {"nan reads as a number but is no interval", "nan", 0.0f},
+        {"nor is infinity", "inf", 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        SharedState shared;
+        shared.link.transmitInterval = 3.0f;
+        Opened setup(shared);
+        setup.type(kIntervalId, QString::fromLatin1(c.text));
+        const auto warnings = setup.pressOk();
+        if (c.stored > 0.0f) {
+            EXPECT_TRUE(warnings.empty());
+            EXPECT_TRUE(setup.acceptedAndClosed());
+            EXPECT_FLOAT_EQ(shared.link.transmitInterval, c.stored);
+        } else {
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_EQ(warnings[0].text, QStringLiteral("Invalid Transmit Interval!"));
+            EXPECT_EQ(warnings[0].title, QStringLiteral("Korvane"));
+            EXPECT_EQ(warnings[0].icon, QMessageBox::Warning);
+            EXPECT_TRUE(setup.dialog.isVisible()) << "the dialog stays open";
+            EXPECT_EQ(setup.medium, kUntouched);
+            EXPECT_FLOAT_EQ(shared.link.transmitInterval, 3.0f);
+        }
+    }
+}
+
+TEST(SetupDialogTest, RaisedIntervalShowsNextTime) {
+    SharedState shared;
+    {
+        Opened setup(shared);
+        setup.type(kIntervalId, QStringLiteral("0.2"));
+        setup.pressOk();
+    }
+    Opened again(shared);
+    EXPECT_EQ(again.get<QLineEdit>(kIntervalId)->text(), QStringLiteral("0.5"));
+}
+
+TEST(SetupDialogTest, ComPortTexts) {
+    struct Case {
+        const char* legend;
+        const char* text;
+        int32_t stored;  // 0: refused
+    };
+    const Case cases[] = {
+        {"zero", "0", 0},
+        {"above 99", "100", 0},
+        {"empty", "", 0},
+        {"letters", "COM3", 0},
+        {"negative", "-4", 0},
+        {"lowest", "1", 1},
+        {"highest", "99", 99},
+        {"letters after the number", "12abc", 12},
+        {"blanks around", "  5  ", 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        SharedState shared;
+        shared.link.comPort = 4;
+        Opened setup(shared);
+        setup.type(kComPortId, QString::fromLatin1(c.text));
+        const auto warnings = setup.pressOk();
+        if (c.stored > 0) {
+            EXPECT_TRUE(warnings.empty());
+            EXPECT_TRUE(setup.acceptedAndClosed());
+            EXPECT_EQ(shared.link.comPort, c.stored);
+            EXPECT_EQ(setup.medium, kMediumRs232);
+        } else {
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_EQ(warnings[0].text, QStringLiteral("Invalid Com Port!"));
+            EXPECT_EQ(warnings[0].title, QStringLiteral("Korvane"));
+            EXPECT_EQ(warnings[0].icon, QMessageBox::Warning);
+            EXPECT_TRUE(setup.dialog.isVisible());
+            EXPECT_EQ(shared.link.comPort, 4);
+            EXPECT_EQ(setup.medium, kUntouched);
+        }
+    }
+}
+
+TEST(SetupDialogTest, ValidValuesStayStoredWhenALaterOneIsRefused) {
+    SharedState shared;
+    Opened setup(shared);
+    setup.type(kComPortId, QStringLiteral("8"));
+    setup.type(kIntervalId, QStringLiteral("soon"));
+    ASSERT_EQ(setup.pressOk().size(), 1u);
+    EXPECT_EQ(shared.link.comPort, 8) << "the port was checked and stored first";
+    setup.dialog.reject();
+    EXPECT_EQ(shared.link.comPort, 8) << "Cancel does not undo it";
+}
+
+TEST(SetupDialogTest, UdpStoresTheAddressAndIgnoresTheComField) {
+    SharedState shared;
+    shared.link.medium = kMediumUdp;
+    shared.link.comPort = 3;
+    Opened setup(shared);
+    EXPECT_TRUE(setup.get<QRadioButton>(kUdpId)->isChecked());
+    EXPECT_FALSE(setup.get<QLineEdit>(kComPortId)->isEnabled());
+    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
+    EXPECT_FALSE(setup.get<QComboBox>(kBaudId)->isEnabled());
+
+    setup.type(kComPortId, QStringLiteral("not a port"));
+    setup.get<ui::IpAddressEdit>(kIpAddressId)->setOctets({10, 0, 0, 7});
+    EXPECT_TRUE(setup.pressOk().empty());
+    EXPECT_TRUE(setup.acceptedAndClosed());
+    EXPECT_EQ(setup.medium, kMediumUdp);
+    EXPECT_EQ(shared.link.comPort, 3);
+    EXPECT_EQ(shared.link.ipAddress[0], 10);
+    EXPECT_EQ(shared.link.ipAddress[3], 7);
+}
+
+TEST(SetupDialogTest, MediumButtonsSwitchFieldsAndKeepTheModeInForce) {
+    SharedState shared;
+    Opened setup(shared);
+    setup.click(kInterrogativeId);
+    EXPECT_EQ(shared.link.interrogated, 1) << "stored the moment it is clicked";
+    setup.click(kUdpId);
+    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
+    EXPECT_FALSE(setup.get<QLineEdit>(kComPortId)->isEnabled());
+    EXPECT_TRUE(setup.get<QRadioButton>(kInterrogativeId)->isChecked());
+    EXPECT_FALSE(setup.get<QRadioButton>(kStreamingId)->isChecked());
+    EXPECT_TRUE(setup.get<QRadioButton>(kUdpId)->isChecked());
+    EXPECT_FALSE(setup.get<QRadioButton>(kRs232Id)->isChecked()) << "groups are separate";
+    setup.click(kStreamingId);
+    EXPECT_EQ(shared.link.interrogated, 0);
+    setup.click(kRs232Id);
+    EXPECT_TRUE(setup.get<QRadioButton>(kStreamingId)->isChecked());
+    EXPECT_TRUE(setup.get<QLineEdit>(kComPortId)->isEnabled());
+    EXPECT_FALSE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
+}
+
+TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
+    SharedState shared;
+    Opened setup(shared);
+    setup.click(kInterrogativeId);
+    QComboBox* baud = setup.get<QComboBox>(kBaudId);
+    baud->setFocus();
+    QTest::keyClick(baud, Qt::Key_Down);  // 9600 -> 19200
+    EXPECT_EQ(shared.link.baudIndex, 2);
+    QTest::mouseClick(ui::control<QPushButton>(&setup.dialog, 2), Qt::LeftButton);
+    EXPECT_EQ(setup.dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(setup.dialog.isVisible());
+    EXPECT_EQ(setup.medium, kUntouched) << "Cancel writes no medium";
+    EXPECT_EQ(shared.link.interrogated, 1);
+    EXPECT_EQ(shared.link.baudIndex, 2);
+}
+
+TEST(SetupDialogTest, ModeClickIsLostWhileTheMutexIsHeld) {
+    SharedState shared;
+    Opened setup(shared);
+    std::promise<void> held;
+    std::promise<void> release;
+    std::thread holder([&] {
+        std::lock_guard lock(shared.dataMutex);
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    setup.click(kInterrogativeId);  // waits 500 ms, then gives up
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(shared.link.interrogated, 0);
+    EXPECT_TRUE(setup.get<QRadioButton>(kInterrogativeId)->isChecked())
+        << "the button keeps showing the operator's choice";
+}
+
+}  // namespace
+}  // namespace korvane
