@@ -97,11 +97,7 @@ SettingsImage buildImage(SharedState& shared) {
 void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder) {
     shared.link.comPort = 1;
     shared.link.baudIndex = 1;  // 9600: neither is kept in Korvane.ini
-    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = kDefaultPeer[i];
-    shared.link.interrogated = 0;
-    shared.link.medium = kMediumNone;
-    shared.reservedSetting = kDefaultReservedSetting;
-    shared.link.transmitInterval = kDefaultTransmitInterval;
+    setDefaultLink(shared);
 
     AuxTrackTable& tracks = shared.auxTracks;
     tracks.auxTrackCount = 0;
