@@ -18,6 +18,8 @@ constexpr int kHoleDepthId = 1045;
 constexpr int kBitDepthId = 1046;
 constexpr int kOkId = 1;
 constexpr int kCancelId = 2;
+constexpr int kLeft = 10;  // dialog units
+constexpr int kTop = 10;
 // The field is read as at most 127 characters, as a 128-byte buffer allows.
 constexpr int kFieldChars = 127;
 
@@ -39,6 +41,11 @@ std::optional<float> readDepth(const QLineEdit* edit) {
 EditDepthsDialog::EditDepthsDialog(DepthPair& depths, QWidget* parent)
     : QDialog(parent), depths_(depths) {
     ui::buildDialog(ui::kEditDepthsDialogTemplate, this);
+    // The dialog sits 10, 10 dialog units from its owner's top-left corner.
+    if (parent) {
+        const QRect offset = ui::toPixels(ui::baseUnitsOf(this), kLeft, kTop, 0, 0);
+        move(parent->mapToGlobal(offset.topLeft()));
+    }
     holeDepthEdit_ = ui::control<QLineEdit>(this, kHoleDepthId);
     bitDepthEdit_ = ui::control<QLineEdit>(this, kBitDepthId);
     if (holeDepthEdit_) holeDepthEdit_->setText(depthText(depths_.holeDepth));
