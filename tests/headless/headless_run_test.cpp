@@ -188,7 +188,9 @@ TEST(HeadlessRun, ALinkThatCannotStartIsReportedAndSavedAsNone) {
     EXPECT_EQ(waitForExit(runner, 5000ms), 0);
     EXPECT_EQ(readText(folder / "stderr.txt"),
               "Korvane: Error Opening COM port 9\nKorvane (Not Connected)\n");
-    EXPECT_EQ(intAt(testing::readBytes(folder / "Korvane.ini"), 16), 0);
+    const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
+    ASSERT_EQ(saved.size(), 36u);
+    EXPECT_EQ(intAt(saved, 16), 0);  // the saved medium is the state of the link
 }
 
 TEST(HeadlessRun, BadOptionsAndHelp) {
