@@ -115,6 +115,8 @@ AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     list_->setSortingEnabled(false);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The columns fit the list's width; a list box without one has no horizontal bar.
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const ui::BaseUnits units = ui::baseUnitsOf(this);
     list_->setItemDelegate(new TabStopDelegate(kTabStopDialogUnits * units.x / 4.0, list_));
 
