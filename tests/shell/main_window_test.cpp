@@ -141,6 +141,16 @@ TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
     EXPECT_TRUE(window.isVisible());
 }
 
+TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton) {
+    tray.hasTray = false;
+    MainWindow window(shared, control, tray);
+    window.showCentred();
+    EXPECT_FALSE(window.windowFlags().testFlag(Qt::Tool));
+    EXPECT_FALSE(window.close()) << "hiding would lose the window for good";
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isMinimized());
+}
+
 // Runs in a folder of its own, where "COM7" is a link to a pseudo-terminal.
 class WorkingFolder {
 public:

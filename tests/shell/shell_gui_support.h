@@ -18,13 +18,14 @@ namespace korvane::testing {
 
 class RecordingTray : public TrayIcon {
 public:
-    bool available() const override { return true; }
+    bool available() const override { return hasTray; }
     void show() override { ++shown; }
     void remove() override { ++removed; }
     void click() {
         if (onLeftClick) onLeftClick();
     }
 
+    bool hasTray = true;
     int shown = 0;
     int removed = 0;
 };
