@@ -1,5 +1,6 @@
 #include "links/rs232_links.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
@@ -56,10 +57,7 @@ protected:
         ASSERT_TRUE(testing::TemporaryWorkingDirectory::mapPort(kPort, pty.slavePath()));
         // A receiver line without software flow control, so that noise holding
         // XOFF cannot stop the link's output.
-        termios tio{};
-        ASSERT_EQ(tcgetattr(pty.slave(), &tio), 0);
-        tio.c_iflag &= ~(IXON | IXOFF);
-        ASSERT_EQ(tcsetattr(pty.slave(), TCSANOW, &tio), 0);
+        setSoftwareFlowControl(false);
         // The link is then the device's only opener, and its close a hang-up.
         pty.closeSlave();
         shared.link.comPort = kPort;
@@ -84,6 +82,21 @@ protected:
         const bool acknowledged = control.linkAckEvent.waitFor(6000ms);
         thread.join();
         return acknowledged && control.linkStatus.load() == kLinkDown;
+    }
+    // The device's XON/XOFF output control, as an operator's stty sets it; the
+    // terminal keeps it until the link opens the device.
+    void setSoftwareFlowControl(bool on) {
+        const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+        ASSERT_GE(fd, 0);
+        termios tio{};
+        EXPECT_EQ(tcgetattr(fd, &tio), 0);
+        if (on) {
+            tio.c_iflag |= IXON;
+        } else {
+            tio.c_iflag &= ~(IXON | IXOFF);
+        }
+        EXPECT_EQ(tcsetattr(fd, TCSANOW, &tio), 0);
+        ::close(fd);
     }
     bool hungUp() const {
         pollfd p{pty.master(), POLLIN, 0};
@@ -175,13 +188,36 @@ TEST_F(Rs232LinkTest, StopEndsTheLinkAndItsListenerAndClosesThePort) {
     ASSERT_TRUE(pty.send("&&\r\n0140 1.5\r\n!!\r\n"));
     ASSERT_TRUE(gasBecomes(1.5f));  // the listener runs
     EXPECT_FALSE(hungUp());
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(stop());
+    const auto stopAsked = std::chrono::steady_clock::now();
+    control.linkAckEvent.reset();
+    control.linkStopEvent.set();
+    ASSERT_TRUE(control.linkAckEvent.waitFor(5000ms));
     // The listener ends within one pass (50 ms for the port, 100 ms of read).
-    EXPECT_LT(elapsedSince(start), 1000ms);
-    // The port is closed by the time the stop is acknowledged, so nothing
-    // still reads it.
+    EXPECT_LT(elapsedSince(stopAsked), 1000ms);
+    EXPECT_EQ(control.linkStatus.load(), kLinkDown);
+    // The port is closed, which both threads' shares had to let go of, before
+    // the stop is acknowledged.
     EXPECT_TRUE(hungUp());
+    thread.join();
+}
+
+// The receiver stops the line with XOFF, so a frame's write waits holding the
+// port and the listener waits for the port in turn; a stop then ends both
+// threads once the write is through.
+TEST_F(Rs232LinkTest, StopWhileTheListenerWaitsForThePortEndsBothThreads) {
+    setSoftwareFlowControl(true);
+    ASSERT_TRUE(start(rs232StreamingLink));
+    ASSERT_TRUE(pty.send("\x13"));                       // XOFF
+    EXPECT_EQ(countFrames(pty.receiveFor(1200ms)), 0u);  // the first write is held
+    control.linkAckEvent.reset();
+    control.linkStopEvent.set();
+    EXPECT_FALSE(control.linkAckEvent.waitFor(300ms));  // nothing ends while it is held
+    ASSERT_TRUE(pty.send("\x11"));                      // XON
+    EXPECT_TRUE(control.linkAckEvent.waitFor(2000ms));
+    EXPECT_EQ(control.linkStatus.load(), kLinkDown);
+    thread.join();
+    EXPECT_EQ(countFrames(pty.receiveFor(200ms)), 1u);
+    EXPECT_TRUE(hungUp());  // the port is closed: the listener is gone too
 }
 
 TEST_F(Rs232LinkTest, InterrogatedJoinsASplitRequestAndAnswersOnce) {
