@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <array>
+#include <functional>
 
 #include "file_fixtures.h"
 #include "links/link_control.h"
@@ -20,6 +23,7 @@
 #include "resources/dialog_builder.h"
 #include "shell/session.h"
 #include "shell/settings_file.h"
+#include "shell/setup_dialog.h"
 #include "shell/shell_gui_support.h"
 #include "simulation/shared_state.h"
 
@@ -216,6 +220,50 @@ TEST_F(MainWindowTest, LinkErrorIsACriticalBoxCaptionedKorvane) {
     EXPECT_EQ(catcher.seen[0].icon, QMessageBox::Critical);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Not Connected)"));
     EXPECT_EQ(shared.link.medium, kMediumNone);
+}
+
+// Answers the next Setup dialog that opens modally with `answer`.
+class SetupAnswer {
+public:
+    explicit SetupAnswer(std::function<void(SetupDialog&)> answer) : answer_(std::move(answer)) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* dialog = qobject_cast<SetupDialog*>(QApplication::activeModalWidget())) {
+                timer_.stop();
+                answer_(*dialog);
+            }
+        });
+        timer_.start();
+    }
+
+private:
+    std::function<void(SetupDialog&)> answer_;
+    QTimer timer_;
+};
+
+TEST_F(MainWindowTest, SetupOkRestartsTheLinkAndCancelDoesNot) {
+    MainWindow window(shared, control, tray);
+    window.setTitle("Korvane (Streaming UDP)");  // stands for a link in force
+    testing::ModalBoxCatcher catcher;
+    {
+        SetupAnswer cancel([](SetupDialog& dialog) { dialog.reject(); });
+        window.setupAction()->trigger();
+    }
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Streaming UDP)"));
+    EXPECT_TRUE(catcher.seen.empty());
+
+    {
+        SetupAnswer ok([](SetupDialog& dialog) {
+            // No such port here, so the restarted link fails and says so.
+            ui::control<QLineEdit>(&dialog, 1013)->setText(QStringLiteral("99"));
+            ui::control<QPushButton>(&dialog, 1)->click();
+        });
+        window.setupAction()->trigger();
+    }
+    ASSERT_EQ(catcher.seen.size(), 1u);
+    EXPECT_EQ(catcher.seen[0].text, QStringLiteral("Error Opening COM port 99"));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Not Connected)"));
+    EXPECT_EQ(shared.link.comPort, 99);
 }
 
 TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
