@@ -37,6 +37,7 @@ std::optional<QByteArray> readTag(const QLineEdit* edit) {
 
 AuxTrackDialog::AuxTrackDialog(AuxTrackEdit& edit, QWidget* owner) : QDialog(owner), edit_(edit) {
     ui::buildDialog(ui::kAuxTrackDialogTemplate, this);
+    fitRightAlignedCaptions(this);
     // No system menu: the dialog ends through OK or Cancel (or Escape).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     auto* tagEdit = ui::control<QLineEdit>(this, kTagEdit);

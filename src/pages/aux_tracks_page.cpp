@@ -99,6 +99,7 @@ QString lineOf(const AuxTrackTable& table, int slot) {
 AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     : QWidget(parent), shared_(shared) {
     ui::buildDialog(ui::kAuxTracksPageTemplate, this);
+    fitRightAlignedCaptions(this);
     slider_ = ui::control<QSlider>(this, kValueSlider);
     list_ = ui::control<QListWidget>(this, kTrackList);
     upperLabel_ = ui::control<QLabel>(this, kUpperLabel);

@@ -1,7 +1,9 @@
 #include "pages/dialog_input.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 #include <cmath>
 
 #include "simulation/number_text.h"
@@ -21,6 +23,17 @@ std::optional<float> readNumber(const QLineEdit* edit) {
 }
 
 QString oneDecimal(float value) { return QString::fromStdString(formatFixed(value, 1)); }
+
+void fitRightAlignedCaptions(QWidget* dialog) {
+    for (QLabel* label : dialog->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (!(label->alignment() & Qt::AlignRight)) continue;
+        const int missing = label->sizeHint().width() - label->width();
+        if (missing <= 0) continue;
+        QRect rect = label->geometry();
+        rect.setLeft(std::max(0, rect.left() - missing));
+        label->setGeometry(rect);
+    }
+}
 
 void showWarning(QWidget* owner, const char* text) {
     QMessageBox::warning(owner, QString::fromLatin1(kMessageCaption), QString::fromLatin1(text));

@@ -24,6 +24,11 @@ std::optional<float> readNumber(const QLineEdit* edit);
 // A value as the pages and dialogs show it: "%.1f" in the classic locale.
 QString oneDecimal(float value);
 
+// Lets each right-aligned caption whose text is wider than its rectangle (the
+// desktop's font may run wider than the one the layout was made for) grow to
+// the left, where such captions have room, instead of losing its first letters.
+void fitRightAlignedCaptions(QWidget* dialog);
+
 // A modal warning box with an OK button, captioned "Korvane".
 void showWarning(QWidget* owner, const char* text);
 

@@ -19,6 +19,7 @@ constexpr int kCancelButton = 2;
 GasSetupDialog::GasSetupDialog(GasBounds& bounds, QWidget* owner)
     : QDialog(owner), bounds_(bounds) {
     ui::buildDialog(ui::kGasSetupDialogTemplate, this);
+    fitRightAlignedCaptions(this);
     ui::control<QLineEdit>(this, kUpperEdit)->setText(oneDecimal(bounds_.upper));
     ui::control<QLineEdit>(this, kLowerEdit)->setText(oneDecimal(bounds_.lower));
     connect(ui::control<QPushButton>(this, kOkButton), &QPushButton::clicked, this,

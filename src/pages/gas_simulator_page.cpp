@@ -27,6 +27,7 @@ constexpr int kSetupButton = 1052;
 GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent)
     : QWidget(parent), shared_(shared) {
     ui::buildDialog(ui::kGasSimulatorPageTemplate, this);
+    fitRightAlignedCaptions(this);
     slider_ = ui::control<QSlider>(this, kGasSlider);
     upperLabel_ = ui::control<QLabel>(this, kUpperLabel);
     lowerLabel_ = ui::control<QLabel>(this, kLowerLabel);
