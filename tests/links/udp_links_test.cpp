@@ -177,6 +177,24 @@ TEST_F(UdpLinkTest, StreamingFollowsWhoeverAnswersAndTakesTheirGas) {
     EXPECT_EQ(observer_.datagrams.load(), 1);
 }
 
+TEST_F(UdpLinkTest, StreamingIgnoresEmptyAndOversizedAnswers) {
+    UdpSocket receiver = boundSocket(kLinkPort);
+    UdpSocket answerer = boundSocket(kLoopbackAnyPort);
+    ASSERT_EQ(start(udpStreamingLink), kLinkUp);
+    Datagram first;
+    ASSERT_TRUE(receive(receiver, &first).has_value());
+    const std::string oversized = std::string(251, 'a') + "\r\n0140 9\r\n";
+    ASSERT_GE(answerer.sendTo(oversized.data(), oversized.size(), first.sender), 0);
+    ASSERT_GE(answerer.sendTo("", 0, first.sender), 0);
+
+    // Two frames take both datagrams; neither counts, so the frames after
+    // them still go to port 5001 and the gas reading stays as it was.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(receive(receiver).has_value()) << "frame " << i;
+    EXPECT_FALSE(receive(answerer, nullptr, 0ms).has_value());
+    EXPECT_FLOAT_EQ(shared_.sim.receivedGas.load(), 0.0f);
+    EXPECT_EQ(observer_.datagrams.load(), 0);
+}
+
 TEST_F(UdpLinkTest, StreamingWithAnAddressThatIsNoAddressFailsToStart) {
     shared_.link.ipAddress[0] = 300;
     control_.linkAckEvent.reset();
