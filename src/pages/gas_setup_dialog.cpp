@@ -14,12 +14,19 @@ constexpr int kUpperEdit = 1037;
 constexpr int kLowerEdit = 1038;
 constexpr int kOkButton = 1;
 constexpr int kCancelButton = 2;
+// Where the dialog opens, dialog units from the owner's top-left corner.
+constexpr int kPlaceX = 10;
+constexpr int kPlaceY = 10;
 }  // namespace
 
 GasSetupDialog::GasSetupDialog(GasBounds& bounds, QWidget* owner)
     : QDialog(owner), bounds_(bounds) {
     ui::buildDialog(ui::kGasSetupDialogTemplate, this);
     fitRightAlignedCaptions(this);
+    if (owner != nullptr) {
+        const QRect place = ui::toPixels(ui::baseUnitsOf(this), kPlaceX, kPlaceY, 0, 0);
+        move(owner->mapToGlobal(place.topLeft()));
+    }
     ui::control<QLineEdit>(this, kUpperEdit)->setText(oneDecimal(bounds_.upper));
     ui::control<QLineEdit>(this, kLowerEdit)->setText(oneDecimal(bounds_.lower));
     connect(ui::control<QPushButton>(this, kOkButton), &QPushButton::clicked, this,
