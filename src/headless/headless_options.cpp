@@ -44,7 +44,9 @@ const char* const kHeadlessUsage =
     "in the working directory; SIGINT or SIGTERM ends it and saves the settings.\n"
     "\n"
     "  --udp ADDRESS     send over UDP, port 5001; ADDRESS is the IPv4 peer\n"
-    "  --serial N        send over RS-232 on COM port N (1 to 99)\n"
+    "  --serial N        send over RS-232 on COM port N (1 to 99): the entry COMN\n"
+    "                    in the working directory (say a symlink to the device),\n"
+    "                    else /dev/ttyS<N-1>\n"
     "  --baud RATE       4800, 9600, 19200, 38400, 57600 or 115200\n"
     "  --interrogated    answer requests only\n"
     "  --streaming       send a frame every interval\n"
@@ -53,7 +55,11 @@ const char* const kHeadlessUsage =
     "  --help            print this text\n"
     "\n"
     "Options override the loaded settings and are saved at exit (except the\n"
-    "COM port and baud rate, which Korvane.ini does not keep).\n";
+    "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
+    "the link state go to standard error, one line each.\n"
+    "\n"
+    "Exit status: 0 after SIGINT or SIGTERM, and when another copy is already\n"
+    "running; 2 for a command line it cannot read.\n";
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     HeadlessOptions options;
