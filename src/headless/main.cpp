@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -93,6 +94,8 @@ int run(const std::vector<std::string>& arguments) {
     sigaddset(&endSignals, SIGINT);
     sigaddset(&endSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+    // A reader of --echo that goes away must not end the simulator unsaved.
+    std::signal(SIGPIPE, SIG_IGN);
 
     // The clock and link threads may outlive the end of run() if they fail to
     // stop, so what they use is never destroyed.

@@ -1,6 +1,7 @@
 #include "links/link_control.h"
 
 #include <chrono>
+#include <system_error>
 #include <thread>
 
 #include "links/rs232_links.h"
@@ -51,13 +52,20 @@ bool stopLinkThread(LinkControl& control, std::chrono::milliseconds timeout) {
     return true;
 }
 
-void launch(SharedState& shared, LinkControl& control, LinkBody body) {
+// False when no thread could be had (the system is out of threads); that
+// counts as a link that could not come up.
+bool launch(SharedState& shared, LinkControl& control, LinkBody body) {
     auto ended = std::make_shared<ManualResetEvent>();
+    try {
+        std::thread([&shared, &control, body, ended] {
+            body(shared, control);
+            ended->set();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
     control.linkEnded = ended;
-    std::thread([&shared, &control, body, ended] {
-        body(shared, control);
-        ended->set();
-    }).detach();
+    return true;
 }
 
 }  // namespace
@@ -87,8 +95,8 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
         else
             body = link.interrogated ? rs232InterrogatedLink : rs232StreamingLink;
         control.linkAckEvent.reset();
-        launch(shared, control, body);
-        const bool up = control.linkAckEvent.waitFor(udp ? kUdpStartTimeout : kRs232StartTimeout) &&
+        const bool up = launch(shared, control, body) &&
+                        control.linkAckEvent.waitFor(udp ? kUdpStartTimeout : kRs232StartTimeout) &&
                         control.linkStatus.load() == kLinkUp;
         if (up) {
             control.linkActive = 1;
