@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -26,8 +27,30 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
         field->setMinimumWidth(1);
         row->addWidget(field, 1);
         fields_[i] = field;
+        field->installEventFilter(this);
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (text.size() == 3 && i < 3) focusField(i + 1);
+        });
     }
     setFocusProxy(fields_[0]);
+}
+
+void IpAddressEdit::focusField(int index) {
+    fields_[index]->setFocus();
+    fields_[index]->selectAll();
+}
+
+bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        for (int i = 0; i < 3; ++i) {
+            if (watched == fields_[i] && key->text() == QStringLiteral(".")) {
+                focusField(i + 1);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 std::array<int, 4> IpAddressEdit::octets() const {

@@ -8,7 +8,8 @@ class QLineEdit;
 namespace korvane::ui {
 
 // Four octet fields separated by dots, like the Windows IP address control.
-// An empty field reads as 0; a field accepts 0 to 255 only.
+// An empty field reads as 0; a field accepts 0 to 255 only. A dot, or a third
+// digit, moves on to the next field, so an address can be typed in one go.
 class IpAddressEdit : public QWidget {
     Q_OBJECT
 public:
@@ -20,7 +21,12 @@ public:
     // The field of one octet (0..3), for tests and focus handling.
     QLineEdit* field(int index) const { return fields_[index]; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void focusField(int index);
+
     std::array<QLineEdit*, 4> fields_{};
 };
 

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTest>
 
 #include "resources/ip_address_edit.h"
 
@@ -151,6 +152,28 @@ TEST(IpAddressEditTest, OctetsRoundTripAndEmptyReadsZero) {
     int pos = 0;
     QString tooBig = QStringLiteral("256");
     EXPECT_NE(edit.field(0)->validator()->validate(tooBig, pos), QValidator::Acceptable);
+}
+
+TEST(IpAddressEditTest, DotsAndThirdDigitsMoveToTheNextField) {
+    IpAddressEdit edit;
+    edit.setOctets({0, 0, 0, 0});
+    edit.show();
+    edit.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
+    edit.field(0)->setFocus();
+    edit.field(0)->selectAll();
+    for (QChar c : QStringLiteral("10.0.0.7")) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    }
+    EXPECT_EQ(edit.octets(), (std::array<int, 4>{10, 0, 0, 7}));
+    edit.field(0)->setFocus();
+    edit.field(0)->selectAll();
+    for (QChar c : QStringLiteral("192168001100")) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    }
+    EXPECT_EQ(edit.octets(), (std::array<int, 4>{192, 168, 1, 100}));
 }
 
 }  // namespace
