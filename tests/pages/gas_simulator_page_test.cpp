@@ -4,8 +4,10 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSlider>
+#include <clocale>
 #include <memory>
 
 #include "modal_driver.h"
@@ -232,6 +234,20 @@ TEST_F(GasSimulatorPageTest, StoresWithoutTheMutexAreDropped) {
     setBounds("50", "10");
     EXPECT_FLOAT_EQ(shared->sim.gasMaximum, 100.0f);
     EXPECT_EQ(text(1037), "100.0") << "nothing changes, displays included";
+}
+
+// The desktop's locale must not turn "12.5" into "12,5" or read "12,5" as 12.5.
+TEST_F(GasSimulatorPageTest, NumbersIgnoreTheDesktopLocale) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.utf8") == nullptr) GTEST_SKIP() << "no German locale";
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    setBounds("12.5", "2,75");
+    EXPECT_EQ(text(1037), "12.5");
+    EXPECT_EQ(text(1038), "2.0") << "reading stops at the comma";
+    EXPECT_FLOAT_EQ(shared->sim.gasMaximum, 12.5f);
+    EXPECT_FLOAT_EQ(shared->sim.gasMinimum, 2.0f);
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 }  // namespace
