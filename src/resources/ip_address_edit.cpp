@@ -8,9 +8,13 @@
 
 namespace korvane::ui {
 
-IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
+IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
+    // One sunken field holding the four octets, as the Windows control looks.
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
+    row->setContentsMargins(1, 1, 1, 1);
     row->setSpacing(0);
     for (int i = 0; i < 4; ++i) {
         if (i > 0) {
@@ -22,6 +26,7 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
         field->setValidator(new QIntValidator(0, 255, field));
         field->setMaxLength(3);
         field->setAlignment(Qt::AlignCenter);
+        field->setFrame(false);
         field->setObjectName(QStringLiteral("octet%1").arg(i + 1));
         // Three digits fit; the fields share the control's width evenly.
         field->setMinimumWidth(1);
@@ -50,7 +55,7 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
             }
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return QFrame::eventFilter(watched, event);
 }
 
 std::array<int, 4> IpAddressEdit::octets() const {

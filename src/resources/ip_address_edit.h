@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include <QFrame>
 #include <array>
 
 class QLineEdit;
@@ -10,7 +10,7 @@ namespace korvane::ui {
 // Four octet fields separated by dots, like the Windows IP address control.
 // An empty field reads as 0; a field accepts 0 to 255 only. A dot, or a third
 // digit, moves on to the next field, so an address can be typed in one go.
-class IpAddressEdit : public QWidget {
+class IpAddressEdit : public QFrame {
     Q_OBJECT
 public:
     explicit IpAddressEdit(QWidget* parent = nullptr);
