@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "links/udp_links.h"
@@ -53,15 +55,23 @@ protected:
         fs::remove_all(folder_);
     }
 
-    // Makes COMn a pseudo-terminal; the test keeps the other end open.
-    void makeSerialPort(int32_t number) {
+    // Makes COMn a pseudo-terminal; the test keeps the other end open and
+    // returns it. With flowControl the line obeys XOFF from the test's end.
+    int makeSerialPort(int32_t number, bool flowControl = false) {
         int master = -1;
         int slave = -1;
         char name[256];
-        ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        EXPECT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+        if (flowControl) {
+            termios settings{};
+            ::tcgetattr(slave, &settings);
+            settings.c_iflag |= IXON;
+            ::tcsetattr(slave, TCSANOW, &settings);
+        }
         ::close(slave);
         ptys_.push_back(master);
         fs::create_symlink(name, folder_ / ("COM" + std::to_string(number)));
+        return master;
     }
 
     int32_t start(int32_t medium, int32_t interrogated = 0) {
@@ -178,6 +188,27 @@ TEST_F(LinkControlTest, TheSameMediumAgainRestartsTheThread) {
     EXPECT_NE(control_.linkEnded, first);
     EXPECT_TRUE(ui_.errors.empty());
     EXPECT_TRUE(udpAnswers());  // port 5001 was free again for the new thread
+}
+
+// The receiver holds the line with XOFF, so the streaming RS-232 link sits in
+// a write and cannot see the stop request.
+TEST_F(LinkControlTest, ALinkThatDoesNotStopKeepsItsStateAndIsReported) {
+    shared_.link.comPort = 4;
+    const int receiver = makeSerialPort(4, true);
+    ASSERT_EQ(start(kMediumRs232), 1);
+    ASSERT_EQ(::write(receiver, "\x13", 1), 1);  // XOFF
+    std::this_thread::sleep_for(1200ms);         // a frame's write is now held
+
+    EXPECT_EQ(start(kMediumUdp), 0);
+    EXPECT_EQ(ui_.errors, std::vector<std::string>{"Error Terminating Communications Thread!"});
+    EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Not Connected)"});
+    EXPECT_EQ(control_.linkActive, 1);
+    EXPECT_EQ(shared_.link.medium, kMediumRs232);
+
+    ASSERT_EQ(::write(receiver, "\x11", 1), 1);  // XON: the write goes through, the link ends
+    EXPECT_EQ(start(kMediumUdp), 1);
+    EXPECT_TRUE(ui_.errors.empty());
+    EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Streaming UDP)"});
 }
 
 TEST_F(LinkControlTest, StoppingUsesTheHandshakeAndIsPrompt) {
