@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "pages/dialog_input.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "tables/aux_track_table.h"
@@ -15,11 +16,7 @@ namespace korvane {
 
 namespace {
 
-constexpr int kTagEdit = 1040;
-constexpr int kMinimumEdit = 1038;
-constexpr int kMaximumEdit = 1037;
-constexpr int kOkButton = 1;
-constexpr int kCancelButton = 2;
+namespace id = ids::aux_track;
 
 // The tag goes into the frame as an item code and into a 5-byte slot, so
 // exactly 4 printable ASCII characters; anything else would be cut short or
@@ -40,26 +37,26 @@ AuxTrackDialog::AuxTrackDialog(AuxTrackEdit& edit, QWidget* owner) : QDialog(own
     fitRightAlignedCaptions(this);
     // No system menu: the dialog ends through OK or Cancel (or Escape).
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    auto* tagEdit = ui::control<QLineEdit>(this, kTagEdit);
+    auto* tagEdit = ui::control<QLineEdit>(this, id::kTagEdit);
     tagEdit->setText(
         QString::fromLatin1(edit_.tag, qsizetype(strnlen(edit_.tag, sizeof edit_.tag))));
-    ui::control<QLineEdit>(this, kMinimumEdit)->setText(oneDecimal(edit_.minimum));
-    ui::control<QLineEdit>(this, kMaximumEdit)->setText(oneDecimal(edit_.maximum));
+    ui::control<QLineEdit>(this, id::kMinimumEdit)->setText(oneDecimal(edit_.minimum));
+    ui::control<QLineEdit>(this, id::kMaximumEdit)->setText(oneDecimal(edit_.maximum));
     if (edit_.mode == kModifyTrack) {
         setWindowTitle(QStringLiteral("Modify Auxiliary Track"));
         tagEdit->setEnabled(false);
     }
-    connect(ui::control<QPushButton>(this, kOkButton), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, ids::kOk), &QPushButton::clicked, this,
             &AuxTrackDialog::accept);
-    connect(ui::control<QPushButton>(this, kCancelButton), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, ids::kCancel), &QPushButton::clicked, this,
             &AuxTrackDialog::reject);
 }
 
 void AuxTrackDialog::accept() {
-    std::optional<float> minimum = readNumber(ui::control<QLineEdit>(this, kMinimumEdit));
-    std::optional<float> maximum = readNumber(ui::control<QLineEdit>(this, kMaximumEdit));
+    std::optional<float> minimum = readNumber(ui::control<QLineEdit>(this, id::kMinimumEdit));
+    std::optional<float> maximum = readNumber(ui::control<QLineEdit>(this, id::kMaximumEdit));
     std::optional<QByteArray> tag;
-    if (edit_.mode == kAddTrack) tag = readTag(ui::control<QLineEdit>(this, kTagEdit));
+    if (edit_.mode == kAddTrack) tag = readTag(ui::control<QLineEdit>(this, id::kTagEdit));
     const bool valid =
         minimum && maximum && *minimum != *maximum && (edit_.mode != kAddTrack || tag);
     if (!valid) {

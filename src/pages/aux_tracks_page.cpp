@@ -13,6 +13,7 @@
 #include "pages/aux_track_dialog.h"
 #include "pages/dialog_input.h"
 #include "pages/value_slider.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "simulation/number_text.h"
@@ -24,16 +25,7 @@ namespace korvane {
 
 namespace {
 
-constexpr int kValueSlider = 1018;
-constexpr int kUpperLabel = 1037;
-constexpr int kLowerLabel = 1038;
-constexpr int kTrackList = 1022;
-constexpr int kAddButton = 1034;
-constexpr int kRemoveButton = 1035;
-constexpr int kModifyButton = 1036;
-constexpr int kTransmitBox = 1039;
-constexpr int kTagText = 1043;
-constexpr int kValueText = 1042;
+namespace id = ids::aux_tracks;
 
 constexpr char kTableFullMessage[] = "Auxiliary Tag Buffer is Full!";
 constexpr char kNoValue[] = "-.-";
@@ -100,15 +92,15 @@ AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     : QWidget(parent), shared_(shared) {
     ui::buildDialog(ui::kAuxTracksPageTemplate, this);
     fitRightAlignedCaptions(this);
-    slider_ = ui::control<QSlider>(this, kValueSlider);
-    list_ = ui::control<QListWidget>(this, kTrackList);
-    upperLabel_ = ui::control<QLabel>(this, kUpperLabel);
-    lowerLabel_ = ui::control<QLabel>(this, kLowerLabel);
-    tagText_ = ui::control<QLabel>(this, kTagText);
-    valueText_ = ui::control<QLabel>(this, kValueText);
-    removeButton_ = ui::control<QPushButton>(this, kRemoveButton);
-    modifyButton_ = ui::control<QPushButton>(this, kModifyButton);
-    transmitBox_ = ui::control<QCheckBox>(this, kTransmitBox);
+    slider_ = ui::control<QSlider>(this, id::kValueSlider);
+    list_ = ui::control<QListWidget>(this, id::kTrackList);
+    upperLabel_ = ui::control<QLabel>(this, id::kUpperBoundText);
+    lowerLabel_ = ui::control<QLabel>(this, id::kLowerBoundText);
+    tagText_ = ui::control<QLabel>(this, id::kTagText);
+    valueText_ = ui::control<QLabel>(this, id::kValueText);
+    removeButton_ = ui::control<QPushButton>(this, id::kRemoveButton);
+    modifyButton_ = ui::control<QPushButton>(this, id::kModifyButton);
+    transmitBox_ = ui::control<QCheckBox>(this, id::kTransmitBox);
     setUpValueSlider(slider_);
 
     // The page keeps the lines in text order itself (insertLine), with a plain
@@ -134,7 +126,7 @@ AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     korvane::followSlider(slider_,
                           [this](int position, bool store) { followSlider(position, store); });
     connect(list_, &QListWidget::itemSelectionChanged, this, &AuxTracksPage::followList);
-    connect(ui::control<QPushButton>(this, kAddButton), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, id::kAddButton), &QPushButton::clicked, this,
             &AuxTracksPage::addTrack);
     connect(removeButton_, &QPushButton::clicked, this, &AuxTracksPage::removeTrack);
     connect(modifyButton_, &QPushButton::clicked, this, &AuxTracksPage::modifyTrack);

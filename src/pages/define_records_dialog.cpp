@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "simulation/number_text.h"
@@ -22,14 +23,8 @@ namespace korvane {
 
 namespace {
 
-constexpr int kRecordTypesId = 1058;
-constexpr int kItemsId = 1059;
-constexpr int kAddId = 1060;
-constexpr int kValueId = 1013;
-constexpr int kDefinedRecordsId = 1063;
-constexpr int kRemoveId = 1061;
-constexpr int kOkId = 1;
-constexpr int kCancelId = 2;
+namespace id = ids::define_records;
+
 // The value field is read as at most 63 characters, as a 64-byte buffer allows.
 constexpr int kValueChars = 63;
 
@@ -74,12 +69,12 @@ DefineRecordsDialog::DefineRecordsDialog(SharedState& shared, QWidget* parent,
     setWindowFlags(
         (windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint) &
         ~(Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowContextHelpButtonHint));
-    recordTypes_ = ui::control<QComboBox>(this, kRecordTypesId);
-    items_ = ui::control<QComboBox>(this, kItemsId);
-    valueEdit_ = ui::control<QLineEdit>(this, kValueId);
-    definedRecords_ = ui::control<QListWidget>(this, kDefinedRecordsId);
-    addButton_ = ui::control<QPushButton>(this, kAddId);
-    removeButton_ = ui::control<QPushButton>(this, kRemoveId);
+    recordTypes_ = ui::control<QComboBox>(this, id::kRecordTypeCombo);
+    items_ = ui::control<QComboBox>(this, id::kItemCombo);
+    valueEdit_ = ui::control<QLineEdit>(this, id::kValueEdit);
+    definedRecords_ = ui::control<QListWidget>(this, id::kRecordList);
+    addButton_ = ui::control<QPushButton>(this, id::kAddButton);
+    removeButton_ = ui::control<QPushButton>(this, id::kRemoveButton);
 
     // The catalogue is read afresh at every opening, so file edits show at once.
     const ItemCatalogue& catalogue = shared_.catalogue;
@@ -117,10 +112,10 @@ DefineRecordsDialog::DefineRecordsDialog(SharedState& shared, QWidget* parent,
     if (removeButton_) {
         connect(removeButton_, &QPushButton::clicked, this, &DefineRecordsDialog::removeRecord);
     }
-    if (auto* ok = ui::control<QPushButton>(this, kOkId)) {
+    if (auto* ok = ui::control<QPushButton>(this, ids::kOk)) {
         connect(ok, &QPushButton::clicked, this, &DefineRecordsDialog::accept);
     }
-    if (auto* cancel = ui::control<QPushButton>(this, kCancelId)) {
+    if (auto* cancel = ui::control<QPushButton>(this, ids::kCancel)) {
         connect(cancel, &QPushButton::clicked, this, &DefineRecordsDialog::reject);
     }
 }

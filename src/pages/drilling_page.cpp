@@ -7,8 +7,10 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "simulation/number_text.h"
@@ -18,13 +20,10 @@ namespace korvane {
 
 namespace {
 
-constexpr int kRopBoxId = 1021;
-constexpr int kPumpBoxIds[kPumpCount] = {1022, 1023, 1024};
-constexpr int kCirculateIds[kPumpCount] = {1032, 1033, 1034};
-constexpr int kHoleDepthId = 1025;
-constexpr int kBitDepthId = 1026;
-constexpr int kGasId = 1027;
-constexpr int kStrokesIds[kPumpCount] = {1028, 1029, 1030};
+namespace id = ids::drilling;
+static_assert(std::size(id::kPumpRateCombos) == kPumpCount);
+static_assert(std::size(id::kPumpStrokesTexts) == kPumpCount);
+static_assert(std::size(id::kCirculatePumpBoxes) == kPumpCount);
 
 constexpr int kRefreshMs = 1000;
 
@@ -50,20 +49,20 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
     // Only this thread writes the choices, so reading them unlocked is safe.
     const SimState& sim = shared_.sim;
 
-    ropBox_ = ui::control<QComboBox>(this, kRopBoxId);
+    ropBox_ = ui::control<QComboBox>(this, id::kRopCombo);
     for (float rop : kRopList) ropBox_->addItem(fixed2(rop));
     // -1: a typed rate is in force; the box then shows no line and no text.
     ropBox_->setCurrentIndex(sim.ropChoice);
     if (sim.ropChoice < 0) ropBox_->setEditText(QString());
 
     for (int n = 0; n < kPumpCount; ++n) {
-        QComboBox* box = ui::control<QComboBox>(this, kPumpBoxIds[n]);
+        QComboBox* box = ui::control<QComboBox>(this, id::kPumpRateCombos[n]);
         pumpBoxes_[n] = box;
         for (float spm : kSpmList) {
             box->addItem(QString::fromStdString(formatFixed(spm, 2, 4) + " ps/min"));
         }
         box->setCurrentIndex(sim.pumpSpmChoice[n]);
-        auto* circulate = ui::control<QCheckBox>(this, kCirculateIds[n]);
+        auto* circulate = ui::control<QCheckBox>(this, id::kCirculatePumpBoxes[n]);
         if (sim.pumpCirculating[n] == 1) {
             circulate->setChecked(true);
         } else {
@@ -79,7 +78,7 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
     for (int n = 0; n < kPumpCount; ++n) {
         connect(pumpBoxes_[n], &QComboBox::activated, this,
                 [this, n](int index) { storePumpChoice(n, index); });
-        connect(ui::control<QCheckBox>(this, kCirculateIds[n]), &QCheckBox::clicked, this,
+        connect(ui::control<QCheckBox>(this, id::kCirculatePumpBoxes[n]), &QCheckBox::clicked, this,
                 [this, n](bool checked) { storeCirculating(n, checked); });
     }
 
@@ -132,11 +131,11 @@ void DrillingPage::refresh() {
         for (int n = 0; n < kPumpCount; ++n) strokes[n] = shared_.sim.totalStrokes[n];
     });
     if (!read) return;
-    ui::control<QLabel>(this, kHoleDepthId)->setText(fixed2(holeDepth));
-    ui::control<QLabel>(this, kBitDepthId)->setText(fixed2(bitDepth));
-    ui::control<QLabel>(this, kGasId)->setText(fixed2(gas));
+    ui::control<QLabel>(this, id::kHoleDepthText)->setText(fixed2(holeDepth));
+    ui::control<QLabel>(this, id::kBitDepthText)->setText(fixed2(bitDepth));
+    ui::control<QLabel>(this, id::kGasText)->setText(fixed2(gas));
     for (int n = 0; n < kPumpCount; ++n) {
-        ui::control<QLabel>(this, kStrokesIds[n])->setText(wholeStrokes(strokes[n]));
+        ui::control<QLabel>(this, id::kPumpStrokesTexts[n])->setText(wholeStrokes(strokes[n]));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <optional>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "simulation/number_text.h"
@@ -14,10 +15,8 @@ namespace korvane {
 
 namespace {
 
-constexpr int kHoleDepthId = 1045;
-constexpr int kBitDepthId = 1046;
-constexpr int kOkId = 1;
-constexpr int kCancelId = 2;
+namespace id = ids::edit_depths;
+
 constexpr int kLeft = 10;  // dialog units
 constexpr int kTop = 10;
 // The field is read as at most 127 characters, as a 128-byte buffer allows.
@@ -46,14 +45,14 @@ EditDepthsDialog::EditDepthsDialog(DepthPair& depths, QWidget* parent)
         const QRect offset = ui::toPixels(ui::baseUnitsOf(this), kLeft, kTop, 0, 0);
         move(parent->mapToGlobal(offset.topLeft()));
     }
-    holeDepthEdit_ = ui::control<QLineEdit>(this, kHoleDepthId);
-    bitDepthEdit_ = ui::control<QLineEdit>(this, kBitDepthId);
+    holeDepthEdit_ = ui::control<QLineEdit>(this, id::kHoleDepthEdit);
+    bitDepthEdit_ = ui::control<QLineEdit>(this, id::kBitDepthEdit);
     if (holeDepthEdit_) holeDepthEdit_->setText(depthText(depths_.holeDepth));
     if (bitDepthEdit_) bitDepthEdit_->setText(depthText(depths_.bitDepth));
-    if (auto* ok = ui::control<QPushButton>(this, kOkId)) {
+    if (auto* ok = ui::control<QPushButton>(this, ids::kOk)) {
         connect(ok, &QPushButton::clicked, this, &EditDepthsDialog::confirm);
     }
-    if (auto* cancel = ui::control<QPushButton>(this, kCancelId)) {
+    if (auto* cancel = ui::control<QPushButton>(this, ids::kCancel)) {
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     }
 }

@@ -4,16 +4,16 @@
 #include <QPushButton>
 
 #include "pages/dialog_input.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 
 namespace korvane {
 
 namespace {
-constexpr int kUpperEdit = 1037;
-constexpr int kLowerEdit = 1038;
-constexpr int kOkButton = 1;
-constexpr int kCancelButton = 2;
+
+namespace id = ids::gas_setup;
+
 // Where the dialog opens, dialog units from the owner's top-left corner.
 constexpr int kPlaceX = 10;
 constexpr int kPlaceY = 10;
@@ -27,17 +27,17 @@ GasSetupDialog::GasSetupDialog(GasBounds& bounds, QWidget* owner)
         const QRect place = ui::toPixels(ui::baseUnitsOf(this), kPlaceX, kPlaceY, 0, 0);
         move(owner->mapToGlobal(place.topLeft()));
     }
-    ui::control<QLineEdit>(this, kUpperEdit)->setText(oneDecimal(bounds_.upper));
-    ui::control<QLineEdit>(this, kLowerEdit)->setText(oneDecimal(bounds_.lower));
-    connect(ui::control<QPushButton>(this, kOkButton), &QPushButton::clicked, this,
+    ui::control<QLineEdit>(this, id::kMaximumEdit)->setText(oneDecimal(bounds_.upper));
+    ui::control<QLineEdit>(this, id::kMinimumEdit)->setText(oneDecimal(bounds_.lower));
+    connect(ui::control<QPushButton>(this, ids::kOk), &QPushButton::clicked, this,
             &GasSetupDialog::accept);
-    connect(ui::control<QPushButton>(this, kCancelButton), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, ids::kCancel), &QPushButton::clicked, this,
             &GasSetupDialog::reject);
 }
 
 void GasSetupDialog::accept() {
-    const auto upper = readNumber(ui::control<QLineEdit>(this, kUpperEdit));
-    const auto lower = readNumber(ui::control<QLineEdit>(this, kLowerEdit));
+    const auto upper = readNumber(ui::control<QLineEdit>(this, id::kMaximumEdit));
+    const auto lower = readNumber(ui::control<QLineEdit>(this, id::kMinimumEdit));
     if (!upper || !lower) {
         showWarning(this, kInvalidInputMessage);
         return;

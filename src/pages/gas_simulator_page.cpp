@@ -8,6 +8,7 @@
 #include "pages/dialog_input.h"
 #include "pages/gas_setup_dialog.h"
 #include "pages/value_slider.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "simulation/shared_state.h"
@@ -16,22 +17,19 @@
 namespace korvane {
 
 namespace {
-constexpr int kGasSlider = 1020;
-constexpr int kUpperLabel = 1037;
-constexpr int kLowerLabel = 1038;
-constexpr int kOutputLabel = 1053;
-constexpr int kSendGasBox = 1056;
-constexpr int kSetupButton = 1052;
+
+namespace id = ids::gas_simulator;
+
 }  // namespace
 
 GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent)
     : QWidget(parent), shared_(shared) {
     ui::buildDialog(ui::kGasSimulatorPageTemplate, this);
     fitRightAlignedCaptions(this);
-    slider_ = ui::control<QSlider>(this, kGasSlider);
-    upperLabel_ = ui::control<QLabel>(this, kUpperLabel);
-    lowerLabel_ = ui::control<QLabel>(this, kLowerLabel);
-    outputLabel_ = ui::control<QLabel>(this, kOutputLabel);
+    slider_ = ui::control<QSlider>(this, id::kGasSlider);
+    upperLabel_ = ui::control<QLabel>(this, id::kUpperBoundText);
+    lowerLabel_ = ui::control<QLabel>(this, id::kLowerBoundText);
+    outputLabel_ = ui::control<QLabel>(this, id::kOutputText);
     setUpValueSlider(slider_);
 
     // Only this page writes the gas fields, and it runs on this thread, so
@@ -39,10 +37,10 @@ GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent)
     const SimState& sim = shared_.sim;
     showGas(sim.gasMaximum, sim.gasMinimum, sim.gasOutput);
 
-    auto* sendGas = ui::control<QCheckBox>(this, kSendGasBox);
+    auto* sendGas = ui::control<QCheckBox>(this, id::kSendGasBox);
     sendGas->setChecked(sim.sendSimulatedGas == 1);
     connect(sendGas, &QCheckBox::clicked, this, &GasSimulatorPage::storeSendGas);
-    connect(ui::control<QPushButton>(this, kSetupButton), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, id::kSetupButton), &QPushButton::clicked, this,
             &GasSimulatorPage::runSetup);
     korvane::followSlider(slider_,
                           [this](int position, bool store) { followSlider(position, store); });

@@ -2,9 +2,11 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <iterator>
 
 #include "pages/define_records_dialog.h"
 #include "pages/edit_depths_dialog.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "simulation/shared_state.h"
@@ -13,14 +15,9 @@ namespace korvane {
 
 namespace {
 
-constexpr int kDropHoleDepthId = 1025;
-constexpr int kDropBitDepthId = 1026;
-constexpr int kSetDepthsId = 1044;
-constexpr int kDropPumpSpmIds[kPumpCount] = {1048, 1049, 1050};
-constexpr int kSendTotalStrokesIds[kPumpCount] = {1051, 1052, 1053};
-constexpr int kZeroStrokesId = 1019;
-constexpr int kDefineRecordsId = 1020;
-constexpr int kTransmitExtraRecordsId = 1064;
+namespace id = ids::options;
+static_assert(std::size(id::kDropPumpSpmBoxes) == kPumpCount);
+static_assert(std::size(id::kSendTotalStrokesBoxes) == kPumpCount);
 
 }  // namespace
 
@@ -32,39 +29,39 @@ OptionsPage::OptionsPage(SharedState& shared, QWidget* parent) : QWidget(parent)
     auto check = [this](int id, bool on) {
         if (auto* box = ui::control<QCheckBox>(this, id)) box->setChecked(on);
     };
-    check(kDropHoleDepthId, sim.dropHoleDepth == 1);
-    check(kDropBitDepthId, sim.dropBitDepth == 1);
+    check(id::kDropHoleDepthBox, sim.dropHoleDepth == 1);
+    check(id::kDropBitDepthBox, sim.dropBitDepth == 1);
     for (int n = 0; n < kPumpCount; ++n) {
         if (sim.pumpCirculating[n] == 0) {
             // A pump that does not circulate sends no rate item to drop.
-            if (auto* box = ui::control<QCheckBox>(this, kDropPumpSpmIds[n])) {
+            if (auto* box = ui::control<QCheckBox>(this, id::kDropPumpSpmBoxes[n])) {
                 box->setEnabled(false);
             }
         } else {
-            check(kDropPumpSpmIds[n], sim.dropPumpSpm[n] == 1);
+            check(id::kDropPumpSpmBoxes[n], sim.dropPumpSpm[n] == 1);
         }
-        check(kSendTotalStrokesIds[n], sim.sendTotalStrokes[n] == 1);
+        check(id::kSendTotalStrokesBoxes[n], sim.sendTotalStrokes[n] == 1);
     }
-    check(kTransmitExtraRecordsId, sim.transmitExtraRecords.load() == 1);
+    check(id::kTransmitExtraRecordsBox, sim.transmitExtraRecords.load() == 1);
 
-    connectToggle(kDropHoleDepthId, sim.dropHoleDepth);
-    connectToggle(kDropBitDepthId, sim.dropBitDepth);
+    connectToggle(id::kDropHoleDepthBox, sim.dropHoleDepth);
+    connectToggle(id::kDropBitDepthBox, sim.dropBitDepth);
     for (int n = 0; n < kPumpCount; ++n) {
-        connectToggle(kDropPumpSpmIds[n], sim.dropPumpSpm[n]);
-        connectToggle(kSendTotalStrokesIds[n], sim.sendTotalStrokes[n]);
+        connectToggle(id::kDropPumpSpmBoxes[n], sim.dropPumpSpm[n]);
+        connectToggle(id::kSendTotalStrokesBoxes[n], sim.sendTotalStrokes[n]);
     }
-    if (auto* box = ui::control<QCheckBox>(this, kTransmitExtraRecordsId)) {
+    if (auto* box = ui::control<QCheckBox>(this, id::kTransmitExtraRecordsBox)) {
         // A single atomic flag: the frame builder sees either value whole.
         connect(box, &QCheckBox::clicked, this,
                 [this](bool on) { shared_.sim.transmitExtraRecords.store(on ? 1 : 0); });
     }
-    if (auto* button = ui::control<QPushButton>(this, kSetDepthsId)) {
+    if (auto* button = ui::control<QPushButton>(this, id::kSetDepthsButton)) {
         connect(button, &QPushButton::clicked, this, &OptionsPage::setDepths);
     }
-    if (auto* button = ui::control<QPushButton>(this, kZeroStrokesId)) {
+    if (auto* button = ui::control<QPushButton>(this, id::kZeroStrokesButton)) {
         connect(button, &QPushButton::clicked, this, &OptionsPage::zeroStrokes);
     }
-    if (auto* button = ui::control<QPushButton>(this, kDefineRecordsId)) {
+    if (auto* button = ui::control<QPushButton>(this, id::kDefineRecordsButton)) {
         connect(button, &QPushButton::clicked, this, &OptionsPage::defineRecords);
     }
 }

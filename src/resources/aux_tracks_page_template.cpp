@@ -1,22 +1,25 @@
+#include "resources/control_ids.h"
 #include "resources/dialog_templates.h"
 
 namespace korvane::ui {
 
 namespace {
 
+namespace id = ids::aux_tracks;
+
 constexpr DialogItem kItems[] = {
-    {1018, ControlKind::Slider, "", 12, 8, 28, 100, kVertical | kTicksBoth},
-    {1037, ControlKind::Static, "-.--", 48, 12, 36, 10},
-    {1038, ControlKind::Static, "-.--", 48, 95, 39, 10},
-    {1022, ControlKind::ListBox, "", 192, 7, 100, 112, kSorted | kTabStops},
-    {1034, ControlKind::PushButton, "Add Track", 116, 16, 64, 16},
-    {1035, ControlKind::PushButton, "Remove Track", 116, 39, 64, 16},
-    {1036, ControlKind::PushButton, "Modify Track", 116, 63, 64, 16},
-    {1039, ControlKind::CheckBox, "Transmit This Track", 103, 96, 77, 10},
+    {id::kValueSlider, ControlKind::Slider, "", 12, 8, 28, 100, kVertical | kTicksBoth},
+    {id::kUpperBoundText, ControlKind::Static, "-.--", 48, 12, 36, 10},
+    {id::kLowerBoundText, ControlKind::Static, "-.--", 48, 95, 39, 10},
+    {id::kTrackList, ControlKind::ListBox, "", 192, 7, 100, 112, kSorted | kTabStops},
+    {id::kAddButton, ControlKind::PushButton, "Add Track", 116, 16, 64, 16},
+    {id::kRemoveButton, ControlKind::PushButton, "Remove Track", 116, 39, 64, 16},
+    {id::kModifyButton, ControlKind::PushButton, "Modify Track", 116, 63, 64, 16},
+    {id::kTransmitBox, ControlKind::CheckBox, "Transmit This Track", 103, 96, 77, 10},
     {kNoId, ControlKind::Static, "Current Output for Track", 16, 115, 84, 9, kRightAligned},
-    {1043, ControlKind::Static, "7777", 105, 115, 17, 9},
+    {id::kTagText, ControlKind::Static, "7777", 105, 115, 17, 9},
     {kNoId, ControlKind::Static, "is", 125, 115, 8, 8},
-    {1042, ControlKind::Static, "7777", 134, 115, 48, 9},
+    {id::kValueText, ControlKind::Static, "7777", 134, 115, 48, 9},
 };
 
 }  // namespace

@@ -1,16 +1,19 @@
+#include "resources/control_ids.h"
 #include "resources/dialog_templates.h"
 
 namespace korvane::ui {
 
 namespace {
 
+namespace id = ids::gas_setup;
+
 constexpr DialogItem kItems[] = {
     {kNoId, ControlKind::Static, "Max Gas Value:", 14, 10, 50, 8, kRightAligned},
-    {1037, ControlKind::Edit, "", 67, 9, 38, 12},
+    {id::kMaximumEdit, ControlKind::Edit, "", 67, 9, 38, 12},
     {kNoId, ControlKind::Static, "Min Gas Value:", 16, 29, 48, 8, kRightAligned},
-    {1038, ControlKind::Edit, "", 67, 27, 38, 12},
-    {1, ControlKind::DefaultButton, "OK", 7, 47, 50, 14},
-    {2, ControlKind::PushButton, "Cancel", 68, 47, 50, 14},
+    {id::kMinimumEdit, ControlKind::Edit, "", 67, 27, 38, 12},
+    {ids::kOk, ControlKind::DefaultButton, "OK", 7, 47, 50, 14},
+    {ids::kCancel, ControlKind::PushButton, "Cancel", 68, 47, 50, 14},
 };
 
 }  // namespace

@@ -1,17 +1,20 @@
+#include "resources/control_ids.h"
 #include "resources/dialog_templates.h"
 
 namespace korvane::ui {
 
 namespace {
 
+namespace id = ids::gas_simulator;
+
 constexpr DialogItem kItems[] = {
-    {1020, ControlKind::Slider, "", 21, 15, 31, 103, kVertical | kTicksBoth},
-    {1037, ControlKind::Static, "-.--", 55, 19, 35, 10},
-    {1038, ControlKind::Static, "-.--", 55, 105, 35, 10},
+    {id::kGasSlider, ControlKind::Slider, "", 21, 15, 31, 103, kVertical | kTicksBoth},
+    {id::kUpperBoundText, ControlKind::Static, "-.--", 55, 19, 35, 10},
+    {id::kLowerBoundText, ControlKind::Static, "-.--", 55, 105, 35, 10},
     {kNoId, ControlKind::Static, "Current Output Value:", 84, 44, 80, 10, kRightAligned},
-    {1053, ControlKind::Static, "0.0", 169, 44, 34, 10},
-    {1056, ControlKind::CheckBox, "Send Simulated Gas", 98, 60, 89, 9},
-    {1052, ControlKind::PushButton, "Setup", 109, 83, 60, 14},
+    {id::kOutputText, ControlKind::Static, "0.0", 169, 44, 34, 10},
+    {id::kSendGasBox, ControlKind::CheckBox, "Send Simulated Gas", 98, 60, 89, 9},
+    {id::kSetupButton, ControlKind::PushButton, "Setup", 109, 83, 60, 14},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <cmath>
 
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "resources/ip_address_edit.h"
@@ -19,16 +20,7 @@ namespace korvane {
 
 namespace {
 
-constexpr int kUdpId = 1011;
-constexpr int kRs232Id = 1012;
-constexpr int kComPortId = 1013;
-constexpr int kIpAddressId = 1014;
-constexpr int kIntervalId = 1015;
-constexpr int kStreamingId = 1051;
-constexpr int kInterrogativeId = 1052;
-constexpr int kBaudId = 1055;
-constexpr int kOkId = 1;
-constexpr int kCancelId = 2;
+namespace id = ids::setup;
 
 // Field texts are read up to this many characters, as the classic dialog did.
 constexpr int kMaxFieldText = 128;
@@ -52,50 +44,50 @@ SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
     const LinkSettings& link = shared_.link;
 
     // Only this thread writes these fields, so reading them unlocked is safe.
-    ui::control<ui::IpAddressEdit>(this, kIpAddressId)
+    ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)
         ->setOctets({link.ipAddress[0], link.ipAddress[1], link.ipAddress[2], link.ipAddress[3]});
-    ui::control<QLineEdit>(this, kIntervalId)
+    ui::control<QLineEdit>(this, id::kIntervalEdit)
         ->setText(QString::fromStdString(formatFixed(link.transmitInterval, 1)));
-    ui::control<QLineEdit>(this, kComPortId)->setText(QString::number(link.comPort));
+    ui::control<QLineEdit>(this, id::kComPortEdit)->setText(QString::number(link.comPort));
 
-    auto* baud = ui::control<QComboBox>(this, kBaudId);
+    auto* baud = ui::control<QComboBox>(this, id::kBaudCombo);
     for (int32_t rate : kBaudRates) baud->addItem(QString::number(rate));
     baud->setCurrentIndex(link.baudIndex >= 0 && link.baudIndex < kBaudCount ? link.baudIndex : 1);
 
     // "Not connected" offers RS-232, the classic medium.
     chooseMedium(link.medium == kMediumUdp ? kMediumUdp : kMediumRs232);
 
-    connect(ui::control<QRadioButton>(this, kUdpId), &QRadioButton::clicked, this,
+    connect(ui::control<QRadioButton>(this, id::kUdpRadio), &QRadioButton::clicked, this,
             [this] { chooseMedium(kMediumUdp); });
-    connect(ui::control<QRadioButton>(this, kRs232Id), &QRadioButton::clicked, this,
+    connect(ui::control<QRadioButton>(this, id::kRs232Radio), &QRadioButton::clicked, this,
             [this] { chooseMedium(kMediumRs232); });
-    for (int id : {kStreamingId, kInterrogativeId}) {
+    for (int id : {id::kStreamingRadio, id::kInterrogativeRadio}) {
         connect(ui::control<QRadioButton>(this, id), &QRadioButton::clicked, this,
                 [this, id](bool checked) { storeMode(id, checked); });
     }
     connect(baud, &QComboBox::activated, this, &SetupDialog::storeBaud);
-    connect(ui::control<QPushButton>(this, kOkId), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, ids::kOk), &QPushButton::clicked, this,
             &SetupDialog::accept);
-    connect(ui::control<QPushButton>(this, kCancelId), &QPushButton::clicked, this,
+    connect(ui::control<QPushButton>(this, ids::kCancel), &QPushButton::clicked, this,
             &SetupDialog::reject);
 }
 
 void SetupDialog::chooseMedium(int32_t medium) {
     medium_ = medium;
     const bool udp = medium == kMediumUdp;
-    ui::control<QRadioButton>(this, udp ? kUdpId : kRs232Id)->setChecked(true);
-    ui::control<QLineEdit>(this, kComPortId)->setEnabled(!udp);
-    ui::control<ui::IpAddressEdit>(this, kIpAddressId)->setEnabled(udp);
+    ui::control<QRadioButton>(this, udp ? id::kUdpRadio : id::kRs232Radio)->setChecked(true);
+    ui::control<QLineEdit>(this, id::kComPortEdit)->setEnabled(!udp);
+    ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)->setEnabled(udp);
     // The rate matters only to a serial link.
-    ui::control<QComboBox>(this, kBaudId)->setEnabled(!udp);
+    ui::control<QComboBox>(this, id::kBaudCombo)->setEnabled(!udp);
     // The mode buttons show the mode in force, which a click has already
     // stored. Checking one clears the other through their group.
-    const int mode = shared_.link.interrogated == 0 ? kStreamingId : kInterrogativeId;
+    const int mode = shared_.link.interrogated == 0 ? id::kStreamingRadio : id::kInterrogativeRadio;
     ui::control<QRadioButton>(this, mode)->setChecked(true);
 }
 
 void SetupDialog::storeMode(int id, bool checked) {
-    const int32_t interrogated = (id == kInterrogativeId) == checked ? 1 : 0;
+    const int32_t interrogated = (id == id::kInterrogativeRadio) == checked ? 1 : 0;
     withData(shared_.dataMutex, kDataWait, [&] { shared_.link.interrogated = interrogated; });
 }
 
@@ -109,7 +101,8 @@ void SetupDialog::warn(const char* text) {
 }
 
 bool SetupDialog::storeComPort() {
-    const std::optional<int> port = scanInt(fieldText(ui::control<QLineEdit>(this, kComPortId)));
+    const std::optional<int> port =
+        scanInt(fieldText(ui::control<QLineEdit>(this, id::kComPortEdit)));
     if (!port || *port < kLowestComPort || *port > kHighestComPort) {
         warn(ui::kInvalidComPort);
         return false;
@@ -121,7 +114,7 @@ bool SetupDialog::storeComPort() {
 
 bool SetupDialog::storeInterval() {
     const std::optional<float> interval =
-        scanFloat(fieldText(ui::control<QLineEdit>(this, kIntervalId)));
+        scanFloat(fieldText(ui::control<QLineEdit>(this, id::kIntervalEdit)));
     // "nan" and "inf" read as numbers but make no pause between frames.
     if (!interval || !std::isfinite(*interval)) {
         warn(ui::kInvalidInterval);
@@ -136,7 +129,7 @@ void SetupDialog::accept() {
     // Each value is stored as soon as it has been checked; one refused later
     // keeps the earlier ones, as the operator will fix only the refused field.
     if (medium_ == kMediumUdp) {
-        const auto octets = ui::control<ui::IpAddressEdit>(this, kIpAddressId)->octets();
+        const auto octets = ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)->octets();
         withData(shared_.dataMutex, kStoreWait, [&] {
             for (int i = 0; i < 4; ++i) shared_.link.ipAddress[i] = octets[i];
         });
