@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <string>
 
 namespace korvane {
 namespace {
@@ -33,8 +34,46 @@ TEST(NumberText, ScanFloatReadsLikeScanf) {
         SCOPED_TRACE(c.legend);
         EXPECT_EQ(scanFloat(c.text), c.expected);
     }
-    EXPECT_TRUE(std::isinf(*scanFloat("1e99")));
-    EXPECT_EQ(*scanFloat("1e-99"), 0.0f);
+}
+
+// Beyond a float's range scanf gives infinity or zero by the number's size,
+// whatever way the text writes it.
+TEST(NumberText, ScanFloatSaturatesByMagnitudeNotByNotation) {
+    const float inf = HUGE_VALF;
+    const std::string zeros46(46, '0');
+    const std::string zeros400(400, '0');
+    struct Case {
+        const char* legend;
+        std::string text;
+        float expected;
+    };
+    const Case cases[] = {
+        {"big exponent", "1e99", inf},
+        {"small exponent", "1e-99", 0.0f},
+        {"just past the largest float", "1e39", inf},
+        {"negative and huge", "-1e39", -inf},
+        {"below the smallest subnormal", "1e-50", 0.0f},
+        {"negative and tiny", "-1e-50", -0.0f},
+        {"tiny written with zeros", "0." + zeros46 + "1", 0.0f},
+        {"huge despite a negative exponent", "1" + std::string(49, '0') + "e-5", inf},
+        {"beyond a double, written with zeros", "0." + zeros400 + "1", 0.0f},
+        {"beyond a double, many digits and e-", "1" + zeros400 + "e-5", inf},
+        {"beyond a double, tiny despite many digits", "1" + zeros400 + "e-900", 0.0f},
+        {"exponent longer than any integer", "1e99999999999999999999999", inf},
+        {"negative exponent longer than any integer", "1e-99999999999999999999999", 0.0f},
+        {"leading zeros before a huge number", "000" + std::string("1") + zeros400, inf},
+        {"largest float still fits", "3.4028234e38", 3.4028234e38f},
+        {"smallest subnormal still fits", "1.5e-45", 1.4e-45f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        std::size_t consumed = 0;
+        const std::optional<float> value = scanFloat(c.text, &consumed);
+        ASSERT_TRUE(value.has_value());
+        EXPECT_EQ(*value, c.expected);
+        EXPECT_EQ(std::signbit(*value), std::signbit(c.expected));
+        EXPECT_EQ(consumed, c.text.size());
+    }
 }
 
 TEST(NumberText, ScanIntAndFormatFixed) {
