@@ -1,5 +1,8 @@
 #include "tables/binary_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cstring>
 #include <system_error>
@@ -57,13 +60,40 @@ std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& 
     return bytes;
 }
 
+namespace {
+
+// The file a chain of symbolic links ends at, so the rename replaces that file
+// and the links stay links. A dangling link names the file to create; a loop
+// (more hops than the system itself follows) is left to fail at the rename.
+std::filesystem::path followLinks(std::filesystem::path path) {
+    constexpr int kMaxHops = 40;  // the kernel's own limit (ELOOP)
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(path, error)) break;
+        const std::filesystem::path next = std::filesystem::read_symlink(path, error);
+        if (error) break;
+        path = next.is_absolute() ? next : path.parent_path() / next;
+    }
+    return path;
+}
+
+}  // namespace
+
 ReplacementFile::ReplacementFile(std::filesystem::path target)
-    : target_(std::move(target)), temporary_(temporaryPath(target_)) {
+    : target_(followLinks(std::move(target))), temporary_(temporaryPath(target_)) {
+    struct stat old {};
+    const bool exists = ::stat(target_.c_str(), &old) == 0;
+    // A file we may not write stays as it is: renaming over it would get
+    // round its permissions (the folder's, not the file's, govern a rename).
+    if (exists && ::access(target_.c_str(), W_OK) != 0) return;
     // Unbuffered, so each field's write reaches the system at once and its
     // failure is seen at that field (set before open, as filebuf requires).
     out_.rdbuf()->pubsetbuf(nullptr, 0);
     out_.open(temporary_, std::ios::binary | std::ios::trunc);
     open_ = out_.is_open();
+    // The new file keeps the old one's permissions (a private settings file
+    // stays private), not those the umask gives a fresh file.
+    if (open_ && exists && S_ISREG(old.st_mode)) ::chmod(temporary_.c_str(), old.st_mode & 07777);
 }
 
 ReplacementFile::~ReplacementFile() {

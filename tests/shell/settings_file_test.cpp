@@ -1,6 +1,7 @@
 #include "shell/settings_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -355,6 +356,59 @@ TEST(SettingsFile, SaveThatCannotCreateTheFileReportsIt) {
     std::filesystem::create_directories(folder / kSettingsFileName / "keep");
     EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
     EXPECT_TRUE(std::filesystem::is_directory(folder / kSettingsFileName / "keep"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+}
+
+// A settings file kept elsewhere and linked into the working folder stays
+// linked: the save replaces the file the link points at.
+TEST(SettingsFile, SaveThroughASymbolicLinkKeepsTheLink) {
+    namespace fs = std::filesystem;
+    TempFolder folder;
+    fs::create_directories(folder / "kept");
+    writeBytes(folder / "kept" / kSettingsFileName, {1, 2, 3});
+    fs::create_symlink(fs::path("kept") / kSettingsFileName, folder / kSettingsFileName);
+    auto shared = startedState(folder);
+    EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+    EXPECT_TRUE(fs::is_symlink(folder / kSettingsFileName));
+    EXPECT_EQ(readBytes(folder / "kept" / kSettingsFileName).size(), 36u);
+    EXPECT_FALSE(fs::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_FALSE(fs::exists(folder / "kept" / "Korvane.ini.tmp"));
+
+    // A link to a file not there yet creates it where the link points.
+    fs::remove(folder / "kept" / kSettingsFileName);
+    EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+    EXPECT_TRUE(fs::is_symlink(folder / kSettingsFileName));
+    EXPECT_EQ(readBytes(folder / "kept" / kSettingsFileName).size(), 36u);
+}
+
+TEST(SettingsFile, SaveKeepsThePermissionsOfTheOldFile) {
+    namespace fs = std::filesystem;
+    const fs::perms cases[] = {fs::perms::owner_read | fs::perms::owner_write,
+                               fs::perms::owner_read | fs::perms::owner_write |
+                                   fs::perms::group_read | fs::perms::group_write |
+                                   fs::perms::others_read};
+    for (const fs::perms perms : cases) {
+        SCOPED_TRACE(static_cast<int>(perms));
+        TempFolder folder;
+        writeBytes(folder / kSettingsFileName, {1, 2, 3});
+        fs::permissions(folder / kSettingsFileName, perms);
+        auto shared = startedState(folder);
+        EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
+        EXPECT_EQ(fs::status(folder / kSettingsFileName).permissions(), perms);
+    }
+}
+
+// A read-only settings file is not replaced behind its owner's back: the save
+// fails as if the file could not be created. (Root may write anything.)
+TEST(SettingsFile, SaveLeavesAReadOnlyFileAlone) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    TempFolder folder;
+    const std::vector<uint8_t> old = {1, 2, 3, 4, 5};
+    writeBytes(folder / kSettingsFileName, old);
+    std::filesystem::permissions(folder / kSettingsFileName, std::filesystem::perms::owner_read);
+    auto shared = startedState(folder);
+    EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
+    EXPECT_EQ(readBytes(folder / kSettingsFileName), old);
     EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
 }
 
