@@ -41,7 +41,8 @@ bool readAddress(std::string_view text, HeadlessOptions& options) {
 const char* const kHeadlessUsage =
     "Usage: korvane-headless [options]\n"
     "Runs the WITS simulator without a window, with the settings in Korvane.ini\n"
-    "in the working directory; SIGINT or SIGTERM ends it and saves the settings.\n"
+    "in the working directory; SIGINT, SIGTERM or SIGHUP ends it and saves the\n"
+    "settings.\n"
     "\n"
     "  --udp ADDRESS     send over UDP, port 5001; ADDRESS is the IPv4 peer\n"
     "  --serial N        send over RS-232 on COM port N (1 to 99): the entry COMN\n"
@@ -58,8 +59,8 @@ const char* const kHeadlessUsage =
     "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
     "the link state go to standard error, one line each.\n"
     "\n"
-    "Exit status: 0 after SIGINT or SIGTERM, and when another copy is already\n"
-    "running; 2 for a command line it cannot read.\n";
+    "Exit status: 0 after SIGINT, SIGTERM or SIGHUP, and when another copy is\n"
+    "already running; 2 for a command line it cannot read.\n";
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     HeadlessOptions options;

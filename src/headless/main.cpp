@@ -1,6 +1,6 @@
 // korvane-headless: the simulator without a window, for receivers under test
 // on machines without a desktop. Start-up follows the desktop program, minus
-// the windows; SIGINT or SIGTERM takes the place of File, Exit.
+// the windows; SIGINT, SIGTERM or SIGHUP takes the place of File, Exit.
 
 #include <pthread.h>
 #include <signal.h>
@@ -93,6 +93,8 @@ int run(const std::vector<std::string>& arguments) {
     sigemptyset(&endSignals);
     sigaddset(&endSignals, SIGINT);
     sigaddset(&endSignals, SIGTERM);
+    // A closed terminal or ended ssh session is an exit too, settings saved.
+    sigaddset(&endSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
     // A reader of --echo that goes away must not end the simulator unsaved.
     std::signal(SIGPIPE, SIG_IGN);

@@ -175,6 +175,21 @@ TEST(HeadlessRun, OptionsOverrideTheSettingsAndAreSaved) {
     EXPECT_EQ(intAt(saved, 20), 1);
 }
 
+// A hang-up (terminal closed, ssh session ended) is an exit like the others,
+// not a death that loses the settings.
+TEST(HeadlessRun, SighupEndsItAndSavesTheSettings) {
+    TempFolder folder;
+    const pid_t runner =
+        startHeadless(folder, {"--udp", "127.0.0.1", "--interrogated", "--interval", "0.75"});
+    ASSERT_TRUE(interrogate().has_value()) << readText(folder / "stderr.txt");
+    ASSERT_EQ(::kill(runner, SIGHUP), 0);
+    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
+    const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
+    ASSERT_EQ(saved.size(), 36u);
+    EXPECT_FLOAT_EQ(floatAt(saved, 8), 0.75f);
+    EXPECT_EQ(intAt(saved, 16), 1);  // the link was up at the end
+}
+
 TEST(HeadlessRun, ALinkThatCannotStartIsReportedAndSavedAsNone) {
     TempFolder folder;
     testing::writeText(folder / "COM9", "not a terminal");
@@ -198,7 +213,10 @@ TEST(HeadlessRun, BadOptionsAndHelp) {
     EXPECT_EQ(waitForExit(startHeadless(folder, {"--udp", "10.0.0"}), 5000ms), 2);
     EXPECT_NE(readText(folder / "stderr.txt").find("Usage:"), std::string::npos);
     EXPECT_EQ(waitForExit(startHeadless(folder, {"--help"}), 5000ms), 0);
-    EXPECT_NE(readText(folder / "stdout.txt").find("--interval SECS"), std::string::npos);
+    const std::string help = readText(folder / "stdout.txt");
+    EXPECT_NE(help.find("--interval SECS"), std::string::npos);
+    EXPECT_NE(help.find("SIGINT, SIGTERM or SIGHUP ends it"), std::string::npos);
+    EXPECT_NE(help.find("0 after SIGINT, SIGTERM or SIGHUP"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini"));  // nothing touched
 }
 
