@@ -10,7 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "modal_driver.h"
+#include "gui_support.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "simulation/number_text.h"
 #include "tables/aux_track_ops.h"
@@ -18,29 +19,16 @@
 namespace korvane {
 namespace {
 
-using testing::answerMessage;
+namespace id = ids::aux_tracks;
+namespace track_id = ids::aux_track;
+
+using testing::clickRow;
 using testing::hasLine;
+using testing::lines;
 using testing::Message;
 using testing::nextFrame;
-using testing::onNextModal;
 using testing::typeInto;
 using ui::control;
-
-constexpr int kSlider = 1018;
-constexpr int kUpper = 1037;
-constexpr int kLower = 1038;
-constexpr int kList = 1022;
-constexpr int kAdd = 1034;
-constexpr int kRemove = 1035;
-constexpr int kModify = 1036;
-constexpr int kTransmit = 1039;
-constexpr int kTag = 1043;
-constexpr int kValue = 1042;
-
-// Dialog fields.
-constexpr int kTagEdit = 1040;
-constexpr int kMinimumEdit = 1038;
-constexpr int kMaximumEdit = 1037;
 
 class AuxTracksPageTest : public ::testing::Test {
 protected:
@@ -55,61 +43,42 @@ protected:
     }
 
     QString text(int id) const { return control<QLabel>(page.get(), id)->text(); }
-    QSlider* slider() const { return control<QSlider>(page.get(), kSlider); }
-    QListWidget* list() const { return control<QListWidget>(page.get(), kList); }
+    QSlider* slider() const { return control<QSlider>(page.get(), id::kValueSlider); }
+    QListWidget* list() const { return control<QListWidget>(page.get(), id::kTrackList); }
     bool enabled(int id) const { return control<QWidget>(page.get(), id)->isEnabled(); }
     void click(int id) { QTest::mouseClick(control<QPushButton>(page.get(), id), Qt::LeftButton); }
 
-    QStringList lines() const {
-        QStringList all;
-        for (int row = 0; row < list()->count(); ++row) all << list()->item(row)->text();
-        return all;
-    }
     int selectedSlot() const {
         const auto selected = list()->selectedItems();
         return selected.isEmpty() ? -1 : selected.first()->data(Qt::UserRole).toInt();
     }
 
     // Runs "Add Track", fills in whichever fields are given and presses OK.
-    // Returns the message shown, if any; the dialog is cancelled after one.
+    // Returns the message shown, if any; the dialog is cancelled after one,
+    // having stayed open for correction.
     Message addTrack(const char* tag, const char* minimum = nullptr,
                      const char* maximum = nullptr) {
         Message seen;
-        onNextModal([&](QWidget* dialog) {
+        modals.onNext([&](QWidget* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Add Auxiliary Track");
-            if (tag) typeInto(control<QLineEdit>(dialog, kTagEdit), tag);
-            if (minimum) typeInto(control<QLineEdit>(dialog, kMinimumEdit), minimum);
-            if (maximum) typeInto(control<QLineEdit>(dialog, kMaximumEdit), maximum);
-            answerRefusal(seen, dialog);
+            if (tag) typeInto(control<QLineEdit>(dialog, track_id::kTagEdit), tag);
+            if (minimum) typeInto(control<QLineEdit>(dialog, track_id::kMinimumEdit), minimum);
+            if (maximum) typeInto(control<QLineEdit>(dialog, track_id::kMaximumEdit), maximum);
+            const std::size_t shown = modals.messages().size();
+            QTest::mouseClick(control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
+            if (modals.messages().size() > shown) {
+                seen = modals.messages().back();
+                EXPECT_TRUE(dialog->isVisible()) << "stays open for correction";
+                QTest::mouseClick(control<QPushButton>(dialog, ids::kCancel), Qt::LeftButton);
+            }
         });
-        click(kAdd);
+        click(id::kAddButton);
         return seen;
-    }
-
-    // Presses OK; if a message box comes up, records it, then cancels the
-    // dialog (which must have stayed open).
-    void answerRefusal(Message& seen, QWidget* dialog) {
-        bool refused = false;
-        auto stop = onNextModal(
-            [&seen, &refused](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                ASSERT_NE(box, nullptr);
-                seen = {box->windowTitle().toStdString(), box->text().toStdString(), box->icon()};
-                refused = true;
-                box->button(QMessageBox::Ok)->click();
-            },
-            dialog);
-        QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
-        *stop = true;
-        if (refused) {
-            EXPECT_TRUE(dialog->isVisible()) << "stays open for correction";
-            QTest::mouseClick(control<QPushButton>(dialog, 2), Qt::LeftButton);
-        }
     }
 
     std::unique_ptr<SharedState> shared = std::make_unique<SharedState>();
     std::unique_ptr<AuxTracksPage> page;
-    testing::ModalWatchdog watchdog;
+    testing::ModalDriver modals;
 };
 
 // Tracks put straight into the table, as a settings load would.
@@ -120,75 +89,70 @@ void fillTable(AuxTrackTable& table, int count) {
     }
 }
 
-void clickLine(QListWidget* list, int row, Qt::KeyboardModifiers modifiers = {}) {
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
-                      list->visualItemRect(list->item(row)).center());
-}
-
 TEST_F(AuxTracksPageTest, EmptyTableShowsTheEmptyState) {
     EXPECT_EQ(list()->count(), 0);
-    EXPECT_TRUE(enabled(kAdd));
-    EXPECT_FALSE(enabled(kRemove));
-    EXPECT_FALSE(enabled(kModify));
+    EXPECT_TRUE(enabled(id::kAddButton));
+    EXPECT_FALSE(enabled(id::kRemoveButton));
+    EXPECT_FALSE(enabled(id::kModifyButton));
     EXPECT_FALSE(slider()->isEnabled());
     EXPECT_EQ(slider()->value(), 100) << "at the bottom";
-    EXPECT_EQ(text(kUpper), "-.-");
-    EXPECT_EQ(text(kLower), "-.-");
-    EXPECT_EQ(text(kValue), "-.-");
-    EXPECT_EQ(text(kTag), "----");
-    EXPECT_FALSE(enabled(kValue));
-    EXPECT_FALSE(enabled(kTag));
-    auto* transmit = control<QCheckBox>(page.get(), kTransmit);
+    EXPECT_EQ(text(id::kUpperBoundText), "-.-");
+    EXPECT_EQ(text(id::kLowerBoundText), "-.-");
+    EXPECT_EQ(text(id::kValueText), "-.-");
+    EXPECT_EQ(text(id::kTagText), "----");
+    EXPECT_FALSE(enabled(id::kValueText));
+    EXPECT_FALSE(enabled(id::kTagText));
+    auto* transmit = control<QCheckBox>(page.get(), id::kTransmitBox);
     EXPECT_FALSE(transmit->isChecked());
     EXPECT_FALSE(transmit->isEnabled());
 }
 
 TEST_F(AuxTracksPageTest, AddWithTheDefaults) {
-    onNextModal([&](QWidget* dialog) {
+    modals.onNext([&](QWidget* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Add Auxiliary Track");
-        EXPECT_EQ(control<QLineEdit>(dialog, kTagEdit)->text(), "0145");
-        EXPECT_TRUE(control<QLineEdit>(dialog, kTagEdit)->isEnabled());
-        EXPECT_EQ(control<QLineEdit>(dialog, kMinimumEdit)->text(), "0.0");
-        EXPECT_EQ(control<QLineEdit>(dialog, kMaximumEdit)->text(), "100.0");
-        QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+        EXPECT_EQ(control<QLineEdit>(dialog, track_id::kTagEdit)->text(), "0145");
+        EXPECT_TRUE(control<QLineEdit>(dialog, track_id::kTagEdit)->isEnabled());
+        EXPECT_EQ(control<QLineEdit>(dialog, track_id::kMinimumEdit)->text(), "0.0");
+        EXPECT_EQ(control<QLineEdit>(dialog, track_id::kMaximumEdit)->text(), "100.0");
+        QTest::mouseClick(control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
     });
-    click(kAdd);
+    click(id::kAddButton);
 
-    EXPECT_EQ(lines(), QStringList{"0145\t    0.0\t  100.0"});
+    EXPECT_EQ(lines(list()), QStringList{"0145\t    0.0\t  100.0"});
     EXPECT_EQ(selectedSlot(), 0);
-    EXPECT_EQ(text(kTag), "0145");
-    EXPECT_EQ(text(kUpper), "100.0");
-    EXPECT_EQ(text(kLower), "0.0");
-    EXPECT_EQ(text(kValue), "50.0");
+    EXPECT_EQ(text(id::kTagText), "0145");
+    EXPECT_EQ(text(id::kUpperBoundText), "100.0");
+    EXPECT_EQ(text(id::kLowerBoundText), "0.0");
+    EXPECT_EQ(text(id::kValueText), "50.0");
     EXPECT_EQ(slider()->value(), 50) << "mid travel";
     EXPECT_TRUE(slider()->isEnabled());
-    EXPECT_TRUE(control<QCheckBox>(page.get(), kTransmit)->isChecked());
-    EXPECT_TRUE(enabled(kRemove));
-    EXPECT_TRUE(enabled(kModify));
-    EXPECT_TRUE(enabled(kTransmit));
+    EXPECT_TRUE(control<QCheckBox>(page.get(), id::kTransmitBox)->isChecked());
+    EXPECT_TRUE(enabled(id::kRemoveButton));
+    EXPECT_TRUE(enabled(id::kModifyButton));
+    EXPECT_TRUE(enabled(id::kTransmitBox));
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 1);
     EXPECT_TRUE(hasLine(nextFrame(*shared), "014550.00"));
 }
 
 TEST_F(AuxTracksPageTest, CancelAddsNothing) {
-    onNextModal([&](QWidget* dialog) {
-        typeInto(control<QLineEdit>(dialog, kTagEdit), "0777");
-        QTest::mouseClick(control<QPushButton>(dialog, 2), Qt::LeftButton);
+    modals.onNext([&](QWidget* dialog) {
+        typeInto(control<QLineEdit>(dialog, track_id::kTagEdit), "0777");
+        QTest::mouseClick(control<QPushButton>(dialog, ids::kCancel), Qt::LeftButton);
     });
-    click(kAdd);
+    click(id::kAddButton);
     EXPECT_EQ(list()->count(), 0);
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 0);
-    EXPECT_FALSE(enabled(kRemove));
+    EXPECT_FALSE(enabled(id::kRemoveButton));
 }
 
 TEST_F(AuxTracksPageTest, MaximumBelowMinimumIsExchanged) {
     const Message seen = addTrack("0210", "10", "2");
     EXPECT_EQ(seen.text, "");
-    EXPECT_EQ(lines(), QStringList{"0210\t    2.0\t   10.0"});
+    EXPECT_EQ(lines(list()), QStringList{"0210\t    2.0\t   10.0"});
     EXPECT_FLOAT_EQ(shared->auxTracks.minimum[0], 2.0f);
     EXPECT_FLOAT_EQ(shared->auxTracks.maximum[0], 10.0f);
-    EXPECT_EQ(text(kUpper), "10.0");
-    EXPECT_EQ(text(kLower), "2.0");
+    EXPECT_EQ(text(id::kUpperBoundText), "10.0");
+    EXPECT_EQ(text(id::kLowerBoundText), "2.0");
     EXPECT_TRUE(hasLine(nextFrame(*shared), "02106.00"));
 }
 
@@ -216,7 +180,7 @@ TEST_F(AuxTracksPageTest, InvalidInputIsRefused) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         const Message seen = addTrack(c.tag, c.minimum, c.maximum);
-        EXPECT_EQ(seen.caption, "Korvane");
+        EXPECT_EQ(seen.title, "Korvane");
         EXPECT_EQ(seen.text, "Invalid Input Values!");
         EXPECT_EQ(seen.icon, QMessageBox::Warning);
         EXPECT_EQ(shared->auxTracks.auxTrackCount, 0);
@@ -246,20 +210,20 @@ TEST_F(AuxTracksPageTest, AnyFourCharactersMakeATag) {
 TEST_F(AuxTracksPageTest, LinesInTextOrderSelectTheirOwnSlot) {
     addTrack("0210");
     addTrack("0145");
-    EXPECT_EQ(lines(), (QStringList{"0145\t    0.0\t  100.0", "0210\t    0.0\t  100.0"}));
+    EXPECT_EQ(lines(list()), (QStringList{"0145\t    0.0\t  100.0", "0210\t    0.0\t  100.0"}));
     EXPECT_EQ(list()->currentRow(), 0) << "the new line is selected";
     EXPECT_EQ(selectedSlot(), 1);
-    EXPECT_EQ(text(kTag), "0145");
+    EXPECT_EQ(text(id::kTagText), "0145");
 
-    clickLine(list(), 1);
+    clickRow(list(), 1);
     EXPECT_EQ(selectedSlot(), 0);
-    EXPECT_EQ(text(kTag), "0210");
+    EXPECT_EQ(text(id::kTagText), "0210");
 
     // Leaving the tab and coming back shows the first line again.
     open();
-    EXPECT_EQ(lines().size(), 2);
+    EXPECT_EQ(lines(list()).size(), 2);
     EXPECT_EQ(selectedSlot(), 1);
-    EXPECT_EQ(text(kTag), "0145");
+    EXPECT_EQ(text(id::kTagText), "0145");
     // Sent in slot order, not list order.
     const std::string frame = nextFrame(*shared);
     EXPECT_LT(frame.find("021050.00"), frame.find("014550.00"));
@@ -269,12 +233,12 @@ TEST_F(AuxTracksPageTest, RemovalsRefillTheLowestSlot) {
     addTrack("0301");
     addTrack("0302");
     addTrack("0303");
-    clickLine(list(), 1);
-    ASSERT_EQ(text(kTag), "0302");
-    click(kRemove);
-    EXPECT_EQ(lines().size(), 2);
+    clickRow(list(), 1);
+    ASSERT_EQ(text(id::kTagText), "0302");
+    click(id::kRemoveButton);
+    EXPECT_EQ(lines(list()).size(), 2);
     EXPECT_EQ(list()->currentRow(), 0);
-    EXPECT_EQ(text(kTag), "0301");
+    EXPECT_EQ(text(id::kTagText), "0301");
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 2);
     EXPECT_EQ(nextFrame(*shared).find("0302"), std::string::npos);
 
@@ -284,15 +248,15 @@ TEST_F(AuxTracksPageTest, RemovalsRefillTheLowestSlot) {
     EXPECT_LT(frame.find("030150.00"), frame.find("039950.00"));
     EXPECT_LT(frame.find("039950.00"), frame.find("030350.00"));
 
-    for (int left = 3; left > 0; --left) click(kRemove);
+    for (int left = 3; left > 0; --left) click(id::kRemoveButton);
     EXPECT_EQ(list()->count(), 0);
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 0);
-    EXPECT_FALSE(enabled(kRemove));
-    EXPECT_FALSE(enabled(kModify));
-    EXPECT_FALSE(enabled(kTransmit));
+    EXPECT_FALSE(enabled(id::kRemoveButton));
+    EXPECT_FALSE(enabled(id::kModifyButton));
+    EXPECT_FALSE(enabled(id::kTransmitBox));
     EXPECT_FALSE(slider()->isEnabled());
     EXPECT_EQ(slider()->value(), 100);
-    EXPECT_EQ(text(kTag), "----");
+    EXPECT_EQ(text(id::kTagText), "----");
 }
 
 TEST_F(AuxTracksPageTest, TheHundredthAddFillsTheTableAndTheNextIsRefused) {
@@ -302,10 +266,10 @@ TEST_F(AuxTracksPageTest, TheHundredthAddFillsTheTableAndTheNextIsRefused) {
     EXPECT_EQ(list()->count(), 100);
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 100);
 
-    Message seen;
-    answerMessage(seen, nullptr);
-    click(kAdd);
-    EXPECT_EQ(seen.caption, "Korvane");
+    click(id::kAddButton);
+    ASSERT_EQ(modals.messages().size(), 1u);
+    const Message& seen = modals.messages()[0];
+    EXPECT_EQ(seen.title, "Korvane");
     EXPECT_EQ(seen.text, "Auxiliary Tag Buffer is Full!");
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_EQ(list()->count(), 100);
@@ -334,7 +298,7 @@ TEST_F(AuxTracksPageTest, KeyboardAndChannelStoreWhileDraggingOnlyShows) {
         SCOPED_TRACE(c.legend);
         QTest::keyClick(slider(), c.key);
         EXPECT_EQ(slider()->value(), c.position);
-        EXPECT_EQ(text(kValue), c.shown);
+        EXPECT_EQ(text(id::kValueText), c.shown);
         EXPECT_TRUE(hasLine(nextFrame(*shared), c.line));
     }
 
@@ -345,7 +309,7 @@ TEST_F(AuxTracksPageTest, KeyboardAndChannelStoreWhileDraggingOnlyShows) {
     testing::sendMouse(s, QEvent::MouseMove, higher, Qt::LeftButton);
     const int dragged = s->sliderPosition();
     ASSERT_LT(dragged, 100);
-    EXPECT_EQ(text(kValue), QString::number(100 - dragged) + ".0");
+    EXPECT_EQ(text(id::kValueText), QString::number(100 - dragged) + ".0");
     EXPECT_FLOAT_EQ(shared->auxTracks.value[0], 0.0f) << "not stored while dragging";
     testing::sendMouse(s, QEvent::MouseButtonRelease, higher, Qt::NoButton);
     EXPECT_FLOAT_EQ(shared->auxTracks.value[0], 100.0f - dragged);
@@ -358,16 +322,16 @@ TEST_F(AuxTracksPageTest, KeyboardAndChannelStoreWhileDraggingOnlyShows) {
 
 TEST_F(AuxTracksPageTest, TransmitBoxTogglesTheItem) {
     addTrack("0145");
-    auto* transmit = control<QCheckBox>(page.get(), kTransmit);
+    auto* transmit = control<QCheckBox>(page.get(), id::kTransmitBox);
     testing::clickIndicator(transmit);
     EXPECT_FALSE(transmit->isChecked());
     EXPECT_EQ(shared->auxTracks.transmit[0].load(), 0);
     EXPECT_EQ(nextFrame(*shared).find("0145"), std::string::npos);
-    EXPECT_EQ(lines().size(), 1) << "stays on the page";
+    EXPECT_EQ(lines(list()).size(), 1) << "stays on the page";
 
     open();
-    EXPECT_FALSE(control<QCheckBox>(page.get(), kTransmit)->isChecked());
-    testing::clickIndicator(control<QCheckBox>(page.get(), kTransmit));
+    EXPECT_FALSE(control<QCheckBox>(page.get(), id::kTransmitBox)->isChecked());
+    testing::clickIndicator(control<QCheckBox>(page.get(), id::kTransmitBox));
     EXPECT_TRUE(hasLine(nextFrame(*shared), "014550.00"));
 }
 
@@ -375,22 +339,22 @@ TEST_F(AuxTracksPageTest, ModifyChangesTheRangeButNotTheValue) {
     addTrack("0145");
     addTrack("0210");
     ASSERT_EQ(selectedSlot(), 1);
-    onNextModal([&](QWidget* dialog) {
+    modals.onNext([&](QWidget* dialog) {
         EXPECT_EQ(dialog->windowTitle(), "Modify Auxiliary Track");
-        auto* tag = control<QLineEdit>(dialog, kTagEdit);
+        auto* tag = control<QLineEdit>(dialog, track_id::kTagEdit);
         EXPECT_EQ(tag->text(), "0210");
         EXPECT_FALSE(tag->isEnabled());
-        typeInto(control<QLineEdit>(dialog, kMinimumEdit), "80");
-        typeInto(control<QLineEdit>(dialog, kMaximumEdit), "60");
-        QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+        typeInto(control<QLineEdit>(dialog, track_id::kMinimumEdit), "80");
+        typeInto(control<QLineEdit>(dialog, track_id::kMaximumEdit), "60");
+        QTest::mouseClick(control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
     });
-    click(kModify);
+    click(id::kModifyButton);
 
-    EXPECT_EQ(lines(), (QStringList{"0145\t    0.0\t  100.0", "0210\t   60.0\t   80.0"}));
+    EXPECT_EQ(lines(list()), (QStringList{"0145\t    0.0\t  100.0", "0210\t   60.0\t   80.0"}));
     EXPECT_EQ(selectedSlot(), 1);
-    EXPECT_EQ(text(kUpper), "80.0");
-    EXPECT_EQ(text(kLower), "60.0");
-    EXPECT_EQ(text(kValue), "50.0") << "the value is left out of range";
+    EXPECT_EQ(text(id::kUpperBoundText), "80.0");
+    EXPECT_EQ(text(id::kLowerBoundText), "60.0");
+    EXPECT_EQ(text(id::kValueText), "50.0") << "the value is left out of range";
     EXPECT_EQ(slider()->value(), 100) << "below the range: pinned to the bottom";
     EXPECT_TRUE(hasLine(nextFrame(*shared), "021050.00"));
     EXPECT_STREQ(shared->auxTracks.tag[1], "0210");
@@ -401,12 +365,12 @@ TEST_F(AuxTracksPageTest, ModifyChangesTheRangeButNotTheValue) {
 
 TEST_F(AuxTracksPageTest, NothingIsRemovedOrModifiedWithoutASelection) {
     addTrack("0145");
-    clickLine(list(), 0, Qt::ControlModifier);  // deselects the line
+    clickRow(list(), 0, Qt::ControlModifier);  // deselects the line
     ASSERT_EQ(selectedSlot(), -1);
-    EXPECT_EQ(text(kTag), "----");
+    EXPECT_EQ(text(id::kTagText), "----");
     EXPECT_FALSE(slider()->isEnabled());
-    click(kRemove);
-    click(kModify);  // would open the dialog; nothing to modify
+    click(id::kRemoveButton);
+    click(id::kModifyButton);  // would open the dialog; nothing to modify
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 1);
     EXPECT_EQ(list()->count(), 1);
 }
@@ -414,18 +378,18 @@ TEST_F(AuxTracksPageTest, NothingIsRemovedOrModifiedWithoutASelection) {
 TEST_F(AuxTracksPageTest, StoresWithoutTheMutexAreDropped) {
     addTrack("0145");
     {
-        testing::MutexHolder held(shared->dataMutex);
+        testing::HeldMutex held(shared->dataMutex);
         QTest::keyClick(slider(), Qt::Key_Down);  // waits out its 1000 ms
-        EXPECT_EQ(text(kValue), "49.0");
+        EXPECT_EQ(text(id::kValueText), "49.0");
         EXPECT_FLOAT_EQ(shared->auxTracks.value[0], 50.0f);
 
-        onNextModal([&](QWidget* dialog) {
-            typeInto(control<QLineEdit>(dialog, kMaximumEdit), "20");
-            QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+        modals.onNext([&](QWidget* dialog) {
+            typeInto(control<QLineEdit>(dialog, track_id::kMaximumEdit), "20");
+            QTest::mouseClick(control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
         });
-        click(kModify);
-        EXPECT_EQ(text(kUpper), "100.0") << "the range is unchanged";
-        EXPECT_EQ(lines(), QStringList{"0145\t    0.0\t  100.0"});
+        click(id::kModifyButton);
+        EXPECT_EQ(text(id::kUpperBoundText), "100.0") << "the range is unchanged";
+        EXPECT_EQ(lines(list()), QStringList{"0145\t    0.0\t  100.0"});
     }
     EXPECT_FLOAT_EQ(shared->auxTracks.maximum[0], 100.0f);
 }

@@ -11,7 +11,8 @@
 #include <optional>
 #include <sstream>
 
-#include "options_gui_support.h"
+#include "gui_support.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "tables/catalogue_file.h"
 #include "tables/extra_record_file.h"
@@ -20,9 +21,11 @@
 namespace korvane {
 namespace {
 
-using test::clickRow;
-using test::lines;
-using test::nextFrame;
+namespace id = ids::define_records;
+
+using testing::clickRow;
+using testing::lines;
+using testing::nextFrame;
 
 class DefineRecordsDialogTest : public ::testing::Test {
 protected:
@@ -47,30 +50,32 @@ protected:
         dialog_->show();
         return dialog_.get();
     }
-    QComboBox* recordTypes() { return ui::control<QComboBox>(dialog_.get(), 1058); }
-    QComboBox* items() { return ui::control<QComboBox>(dialog_.get(), 1059); }
-    QLineEdit* value() { return ui::control<QLineEdit>(dialog_.get(), 1013); }
-    QListWidget* list() { return ui::control<QListWidget>(dialog_.get(), 1063); }
-    QPushButton* addButton() { return ui::control<QPushButton>(dialog_.get(), 1060); }
-    QPushButton* removeButton() { return ui::control<QPushButton>(dialog_.get(), 1061); }
+    QComboBox* recordTypes() { return ui::control<QComboBox>(dialog_.get(), id::kRecordTypeCombo); }
+    QComboBox* items() { return ui::control<QComboBox>(dialog_.get(), id::kItemCombo); }
+    QLineEdit* value() { return ui::control<QLineEdit>(dialog_.get(), id::kValueEdit); }
+    QListWidget* list() { return ui::control<QListWidget>(dialog_.get(), id::kRecordList); }
+    QPushButton* addButton() { return ui::control<QPushButton>(dialog_.get(), id::kAddButton); }
+    QPushButton* removeButton() {
+        return ui::control<QPushButton>(dialog_.get(), id::kRemoveButton);
+    }
 
     void add(const char* typed) {
         value()->clear();
         QTest::keyClicks(value(), typed);
         QTest::mouseClick(addButton(), Qt::LeftButton);
     }
-    static std::vector<QString> comboLines(const QComboBox* combo) {
-        std::vector<QString> out;
-        for (int k = 0; k < combo->count(); ++k) out.push_back(combo->itemText(k));
+    static QStringList comboLines(const QComboBox* combo) {
+        QStringList out;
+        for (int k = 0; k < combo->count(); ++k) out << combo->itemText(k);
         return out;
     }
 
-    test::TempWorkingDir dir_;
+    testing::TempWorkingDir dir_;
     std::unique_ptr<SharedState> shared_ = std::make_unique<SharedState>();
     std::unique_ptr<DefineRecordsDialog> dialog_;
 };
 
-using Lines = std::vector<QString>;
+using Lines = QStringList;
 
 TEST_F(DefineRecordsDialogTest, CatalogueFillsTheComboBoxes) {
     struct Case {
@@ -216,7 +221,8 @@ TEST_F(DefineRecordsDialogTest, CancelPutsBackTheTableAndLeavesTheFile) {
         if (c.escape) {
             QTest::keyClick(dialog_.get(), Qt::Key_Escape);
         } else {
-            QTest::mouseClick(ui::control<QPushButton>(dialog_.get(), 2), Qt::LeftButton);
+            QTest::mouseClick(ui::control<QPushButton>(dialog_.get(), ids::kCancel),
+                              Qt::LeftButton);
         }
         EXPECT_EQ(dialog_->result(), QDialog::Rejected);
         EXPECT_FALSE(dialog_->isVisible());
@@ -237,7 +243,7 @@ TEST_F(DefineRecordsDialogTest, OkSavesTheTable) {
     add("1");
     add("2");
     add("3");
-    QTest::mouseClick(ui::control<QPushButton>(dialog_.get(), 1), Qt::LeftButton);
+    QTest::mouseClick(ui::control<QPushButton>(dialog_.get(), ids::kOk), Qt::LeftButton);
     EXPECT_EQ(dialog_->result(), QDialog::Accepted);
     ASSERT_TRUE(recordFile());
     EXPECT_EQ(recordFile()->size(), 52u);
@@ -262,7 +268,7 @@ TEST_F(DefineRecordsDialogTest, HundredthAddDisablesAddUntilARemove) {
     EXPECT_FALSE(addButton()->isEnabled());
 
     // Saved with 100, reopened with 99: a load keeps at most 99.
-    QTest::mouseClick(ui::control<QPushButton>(dialog_.get(), 1), Qt::LeftButton);
+    QTest::mouseClick(ui::control<QPushButton>(dialog_.get(), ids::kOk), Qt::LeftButton);
     open();
     EXPECT_EQ(list()->count(), 99);
     EXPECT_TRUE(addButton()->isEnabled());
@@ -271,7 +277,7 @@ TEST_F(DefineRecordsDialogTest, HundredthAddDisablesAddUntilARemove) {
 TEST_F(DefineRecordsDialogTest, AddThatCannotGetTheMutexChangesNothing) {
     open();
     {
-        test::HeldMutex busy(shared_->dataMutex);
+        testing::HeldMutex busy(shared_->dataMutex);
         add("1");
     }
     EXPECT_EQ(list()->count(), 0);

@@ -6,47 +6,21 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStyleOptionButton>
-#include <QTest>
-#include <future>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "gui_support.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
-#include "simulation/shared_state.h"
-#include "wits/frame_builder.h"
 
 namespace korvane {
 namespace {
 
-constexpr int kRopBoxId = 1021;
-constexpr int kPumpBoxIds[kPumpCount] = {1022, 1023, 1024};
-constexpr int kCirculateIds[kPumpCount] = {1032, 1033, 1034};
-constexpr int kHoleDepthId = 1025;
-constexpr int kBitDepthId = 1026;
-constexpr int kGasId = 1027;
-constexpr int kStrokesIds[kPumpCount] = {1028, 1029, 1030};
+namespace id = ids::drilling;
 
-// A stretched check box ignores clicks outside its indicator.
-void clickIndicator(QCheckBox* box) {
-    QStyleOptionButton option;
-    option.initFrom(box);
-    const QRect indicator =
-        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-    QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
-}
-
-std::string frameOf(SharedState& shared) {
-    std::string frame(kFrameBufferSize, '\0');
-    std::lock_guard lock(shared.dataMutex);
-    frame.resize(buildFrame(shared, frame.data()));
-    return frame;
-}
-
-bool hasItem(const std::string& frame, const char* code) {
-    return frame.find(std::string("\r\n") + code) != std::string::npos;
-}
+using testing::clickIndicator;
+using testing::hasItem;
+using testing::nextFrame;
 
 class DrillingPageTest : public ::testing::Test {
 protected:
@@ -60,7 +34,7 @@ protected:
     }
     QString text(int id) { return get<QLabel>(id)->text(); }
     void typeRop(const QString& keys) {
-        QLineEdit* edit = get<QComboBox>(kRopBoxId)->lineEdit();
+        QLineEdit* edit = get<QComboBox>(id::kRopCombo)->lineEdit();
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, keys);
@@ -72,22 +46,23 @@ protected:
 
 TEST_F(DrillingPageTest, FreshStartShowsTheDefaults) {
     open();
-    QComboBox* rop = get<QComboBox>(kRopBoxId);
+    QComboBox* rop = get<QComboBox>(id::kRopCombo);
     ASSERT_EQ(rop->count(), kListSize);
     const QStringList ropLines = {"0.00", "0.10", "0.25", "0.50", "0.75", "1.00", "2.00"};
     for (int i = 0; i < kListSize; ++i) EXPECT_EQ(rop->itemText(i), ropLines[i]);
     EXPECT_EQ(rop->currentText(), QStringLiteral("0.10"));
     for (int n = 0; n < kPumpCount; ++n) {
         SCOPED_TRACE(n);
-        QComboBox* pump = get<QComboBox>(kPumpBoxIds[n]);
+        QComboBox* pump = get<QComboBox>(id::kPumpRateCombos[n]);
         ASSERT_EQ(pump->count(), kListSize);
         EXPECT_EQ(pump->itemText(6), QStringLiteral("0.00 ps/min"));
         EXPECT_EQ(pump->currentText(), QStringLiteral("90.00 ps/min"));
         EXPECT_TRUE(pump->isEnabled());
-        EXPECT_TRUE(get<QCheckBox>(kCirculateIds[n])->isChecked());
-        EXPECT_EQ(text(kStrokesIds[n]), QStringLiteral("Static")) << "before the first refresh";
+        EXPECT_TRUE(get<QCheckBox>(id::kCirculatePumpBoxes[n])->isChecked());
+        EXPECT_EQ(text(id::kPumpStrokesTexts[n]), QStringLiteral("Static"))
+            << "before the first refresh";
     }
-    EXPECT_EQ(text(kHoleDepthId), QStringLiteral("-.--"));
+    EXPECT_EQ(text(id::kHoleDepthText), QStringLiteral("-.--"));
 }
 
 TEST_F(DrillingPageTest, TypedRateIsReadOnEveryKeystroke) {
@@ -104,7 +79,7 @@ TEST_F(DrillingPageTest, TypedRateIsReadOnEveryKeystroke) {
     EXPECT_FLOAT_EQ(shared.sim.rateOfPenetration(), 0.35f) << "trailing text is ignored";
 
     // Picking a line, even the one still current in the list, ends the typed rate.
-    QComboBox* rop = get<QComboBox>(kRopBoxId);
+    QComboBox* rop = get<QComboBox>(id::kRopCombo);
     rop->setFocus();
     QTest::keyClick(rop, Qt::Key_Down);
     EXPECT_EQ(shared.sim.ropChoice, 2);
@@ -116,7 +91,7 @@ TEST_F(DrillingPageTest, TypedRateLeavesAnEmptyBoxAfterATabRoundTrip) {
     typeRop("5");
     page.reset();
     open();
-    QComboBox* rop = get<QComboBox>(kRopBoxId);
+    QComboBox* rop = get<QComboBox>(id::kRopCombo);
     EXPECT_EQ(rop->currentIndex(), -1);
     EXPECT_EQ(rop->currentText(), QString());
     EXPECT_FLOAT_EQ(shared.sim.rateOfPenetration(), 5.0f) << "still in force";
@@ -124,7 +99,7 @@ TEST_F(DrillingPageTest, TypedRateLeavesAnEmptyBoxAfterATabRoundTrip) {
 
 TEST_F(DrillingPageTest, PumpRateChoiceIsStored) {
     open();
-    QComboBox* pump = get<QComboBox>(kPumpBoxIds[2]);
+    QComboBox* pump = get<QComboBox>(id::kPumpRateCombos[2]);
     pump->setFocus();
     QTest::keyClick(pump, Qt::Key_Down);
     QTest::keyClick(pump, Qt::Key_Down);
@@ -132,17 +107,18 @@ TEST_F(DrillingPageTest, PumpRateChoiceIsStored) {
     EXPECT_EQ(shared.sim.pumpSpmChoice[0], 0);
     page.reset();
     open();
-    EXPECT_EQ(get<QComboBox>(kPumpBoxIds[2])->currentText(), QStringLiteral("70.00 ps/min"));
+    EXPECT_EQ(get<QComboBox>(id::kPumpRateCombos[2])->currentText(),
+              QStringLiteral("70.00 ps/min"));
 }
 
 TEST_F(DrillingPageTest, StoppedPumpGreysItsBoxAndLeavesTheOutput) {
     open();
-    ASSERT_TRUE(hasItem(frameOf(shared), "0124"));
-    clickIndicator(get<QCheckBox>(kCirculateIds[1]));
+    ASSERT_TRUE(hasItem(nextFrame(shared), "0124"));
+    clickIndicator(get<QCheckBox>(id::kCirculatePumpBoxes[1]));
     EXPECT_EQ(shared.sim.pumpCirculating[1], 0);
-    EXPECT_FALSE(get<QComboBox>(kPumpBoxIds[1])->isEnabled());
-    EXPECT_TRUE(get<QComboBox>(kPumpBoxIds[0])->isEnabled());
-    const std::string frame = frameOf(shared);
+    EXPECT_FALSE(get<QComboBox>(id::kPumpRateCombos[1])->isEnabled());
+    EXPECT_TRUE(get<QComboBox>(id::kPumpRateCombos[0])->isEnabled());
+    const std::string frame = nextFrame(shared);
     EXPECT_FALSE(hasItem(frame, "0124"));
     EXPECT_TRUE(hasItem(frame, "0123"));
     EXPECT_TRUE(hasItem(frame, "0125"));
@@ -150,29 +126,23 @@ TEST_F(DrillingPageTest, StoppedPumpGreysItsBoxAndLeavesTheOutput) {
     // A new page shows the stored state.
     page.reset();
     open();
-    EXPECT_FALSE(get<QCheckBox>(kCirculateIds[1])->isChecked());
-    EXPECT_FALSE(get<QComboBox>(kPumpBoxIds[1])->isEnabled());
-    clickIndicator(get<QCheckBox>(kCirculateIds[1]));
+    EXPECT_FALSE(get<QCheckBox>(id::kCirculatePumpBoxes[1])->isChecked());
+    EXPECT_FALSE(get<QComboBox>(id::kPumpRateCombos[1])->isEnabled());
+    clickIndicator(get<QCheckBox>(id::kCirculatePumpBoxes[1]));
     EXPECT_EQ(shared.sim.pumpCirculating[1], 1);
-    EXPECT_TRUE(get<QComboBox>(kPumpBoxIds[1])->isEnabled());
+    EXPECT_TRUE(get<QComboBox>(id::kPumpRateCombos[1])->isEnabled());
 }
 
 TEST_F(DrillingPageTest, RateBoxFollowsTheStoredFlagWhenTheMutexIsBusy) {
     open();
-    std::promise<void> held;
-    std::promise<void> release;
-    std::thread holder([&] {
-        std::lock_guard lock(shared.dataMutex);
-        held.set_value();
-        release.get_future().wait();
-    });
-    held.get_future().wait();
-    clickIndicator(get<QCheckBox>(kCirculateIds[0]));  // gives up after 500 ms
-    release.set_value();
-    holder.join();
+    {
+        testing::HeldMutex busy(shared.dataMutex);
+        clickIndicator(get<QCheckBox>(id::kCirculatePumpBoxes[0]));  // gives up after 500 ms
+    }
     EXPECT_EQ(shared.sim.pumpCirculating[0], 1) << "not stored";
-    EXPECT_FALSE(get<QCheckBox>(kCirculateIds[0])->isChecked()) << "shows the operator's click";
-    EXPECT_TRUE(get<QComboBox>(kPumpBoxIds[0])->isEnabled()) << "follows the stored flag";
+    EXPECT_FALSE(get<QCheckBox>(id::kCirculatePumpBoxes[0])->isChecked())
+        << "shows the operator's click";
+    EXPECT_TRUE(get<QComboBox>(id::kPumpRateCombos[0])->isEnabled()) << "follows the stored flag";
 }
 
 TEST_F(DrillingPageTest, RefreshShowsDepthsGasAndWholeStrokes) {
@@ -196,19 +166,19 @@ TEST_F(DrillingPageTest, RefreshShowsDepthsGasAndWholeStrokes) {
         SCOPED_TRACE(c.legend);
         shared.sim.totalStrokes[0] = c.strokes;
         page->refresh();
-        EXPECT_EQ(text(kStrokesIds[0]), QString::fromLatin1(c.shown));
+        EXPECT_EQ(text(id::kPumpStrokesTexts[0]), QString::fromLatin1(c.shown));
     }
-    EXPECT_EQ(text(kHoleDepthId), QStringLiteral("1500.26"));
-    EXPECT_EQ(text(kBitDepthId), QStringLiteral("2.50"));
-    EXPECT_EQ(text(kGasId), QStringLiteral("42.13"));
+    EXPECT_EQ(text(id::kHoleDepthText), QStringLiteral("1500.26"));
+    EXPECT_EQ(text(id::kBitDepthText), QStringLiteral("2.50"));
+    EXPECT_EQ(text(id::kGasText), QStringLiteral("42.13"));
 }
 
 TEST_F(DrillingPageTest, DisplaysRefreshOnTheirOwnEverySecond) {
     open();
     shared.sim.totalStrokes[2] = 90.4;
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return text(kStrokesIds[2]) == QStringLiteral("90"); }, 2500));
-    EXPECT_EQ(text(kGasId), QStringLiteral("0.00"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return text(id::kPumpStrokesTexts[2]) == QStringLiteral("90"); }, 2500));
+    EXPECT_EQ(text(id::kGasText), QStringLiteral("0.00"));
 }
 
 }  // namespace

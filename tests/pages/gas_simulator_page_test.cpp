@@ -10,18 +10,19 @@
 #include <clocale>
 #include <memory>
 
-#include "modal_driver.h"
+#include "gui_support.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "simulation/number_text.h"
 
 namespace korvane {
 namespace {
 
-using testing::answerMessage;
+namespace id = ids::gas_simulator;
+namespace setup_id = ids::gas_setup;
+
 using testing::hasLine;
-using testing::Message;
 using testing::nextFrame;
-using testing::onNextModal;
 using testing::typeInto;
 using ui::control;
 
@@ -38,36 +39,36 @@ protected:
     }
 
     QString text(int id) const { return control<QLabel>(page.get(), id)->text(); }
-    QSlider* slider() const { return control<QSlider>(page.get(), 1020); }
+    QSlider* slider() const { return control<QSlider>(page.get(), id::kGasSlider); }
 
     // Opens Setup, types the bounds and presses OK.
     void setBounds(const QString& upper, const QString& lower) {
-        onNextModal([&](QWidget* dialog) {
+        modals.onNext([&](QWidget* dialog) {
             EXPECT_EQ(dialog->windowTitle(), "Gas Simulator Setup");
-            typeInto(control<QLineEdit>(dialog, 1037), upper);
-            typeInto(control<QLineEdit>(dialog, 1038), lower);
-            QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+            typeInto(control<QLineEdit>(dialog, setup_id::kMaximumEdit), upper);
+            typeInto(control<QLineEdit>(dialog, setup_id::kMinimumEdit), lower);
+            QTest::mouseClick(control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
         });
-        QTest::mouseClick(control<QPushButton>(page.get(), 1052), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(page.get(), id::kSetupButton), Qt::LeftButton);
     }
 
     std::unique_ptr<SharedState> shared = std::make_unique<SharedState>();
     std::unique_ptr<GasSimulatorPage> page;
-    testing::ModalWatchdog watchdog;
+    testing::ModalDriver modals;
 };
 
 TEST_F(GasSimulatorPageTest, FreshPageShowsDefaultsAndSendsNothing) {
-    EXPECT_EQ(text(1037), "100.0");
-    EXPECT_EQ(text(1038), "0.0");
-    EXPECT_EQ(text(1053), "100.0");
+    EXPECT_EQ(text(id::kUpperBoundText), "100.0");
+    EXPECT_EQ(text(id::kLowerBoundText), "0.0");
+    EXPECT_EQ(text(id::kOutputText), "100.0");
     EXPECT_EQ(slider()->value(), 0);
     EXPECT_TRUE(slider()->invertedAppearance()) << "position 0 belongs at the top";
-    EXPECT_FALSE(control<QCheckBox>(page.get(), 1056)->isChecked());
+    EXPECT_FALSE(control<QCheckBox>(page.get(), id::kSendGasBox)->isChecked());
     EXPECT_EQ(nextFrame(*shared).find("9003"), std::string::npos);
 }
 
 TEST_F(GasSimulatorPageTest, SendSimulatedGasPutsItemIntoTheFrame) {
-    auto* box = control<QCheckBox>(page.get(), 1056);
+    auto* box = control<QCheckBox>(page.get(), id::kSendGasBox);
     testing::clickIndicator(box);
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(shared->sim.sendSimulatedGas, 1);
@@ -80,7 +81,7 @@ TEST_F(GasSimulatorPageTest, SendSimulatedGasPutsItemIntoTheFrame) {
     // The box shows the stored choice when the page is made again.
     shared->sim.sendSimulatedGas = 1;
     open();
-    EXPECT_TRUE(control<QCheckBox>(page.get(), 1056)->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(page.get(), id::kSendGasBox)->isChecked());
 }
 
 TEST_F(GasSimulatorPageTest, KeyboardMovesStoreAtOnce) {
@@ -106,7 +107,7 @@ TEST_F(GasSimulatorPageTest, KeyboardMovesStoreAtOnce) {
         SCOPED_TRACE(c.legend);
         QTest::keyClick(slider(), c.key);
         EXPECT_EQ(slider()->value(), c.position);
-        EXPECT_EQ(text(1053), c.shown);
+        EXPECT_EQ(text(id::kOutputText), c.shown);
         EXPECT_TRUE(hasLine(nextFrame(*shared), "9003" + std::string(c.shown) + "0"));
     }
 }
@@ -121,11 +122,11 @@ TEST_F(GasSimulatorPageTest, DraggingShowsAndReleasingStores) {
     const int dragged = s->sliderPosition();
     ASSERT_GT(dragged, 0);
     const QString shown = QString::number(100 - dragged) + ".0";
-    EXPECT_EQ(text(1053), shown);
+    EXPECT_EQ(text(id::kOutputText), shown);
     EXPECT_FLOAT_EQ(shared->sim.gasOutput, 100.0f) << "not stored while dragging";
 
     testing::sendMouse(s, QEvent::MouseButtonRelease, lower, Qt::NoButton);
-    EXPECT_EQ(text(1053), shown);
+    EXPECT_EQ(text(id::kOutputText), shown);
     EXPECT_FLOAT_EQ(shared->sim.gasOutput, 100.0f - dragged);
 }
 
@@ -135,7 +136,7 @@ TEST_F(GasSimulatorPageTest, ClickOnTheChannelStores) {
     QTest::mouseClick(s, Qt::LeftButton, {}, QPoint(thumb.center().x(), s->height() - 3));
     EXPECT_GT(s->value(), 0);
     EXPECT_FLOAT_EQ(shared->sim.gasOutput, 100.0f - s->value());
-    EXPECT_EQ(text(1053), QString::number(100 - s->value()) + ".0");
+    EXPECT_EQ(text(id::kOutputText), QString::number(100 - s->value()) + ".0");
 }
 
 TEST_F(GasSimulatorPageTest, NewBoundsClampTheOutput) {
@@ -163,10 +164,10 @@ TEST_F(GasSimulatorPageTest, NewBoundsClampTheOutput) {
         shared->sim.sendSimulatedGas = 1;
         open();
         setBounds(c.upper, c.lower);
-        EXPECT_EQ(text(1037), c.shownUpper);
-        EXPECT_EQ(text(1038), c.shownLower);
+        EXPECT_EQ(text(id::kUpperBoundText), c.shownUpper);
+        EXPECT_EQ(text(id::kLowerBoundText), c.shownLower);
         EXPECT_FLOAT_EQ(shared->sim.gasOutput, c.output);
-        EXPECT_EQ(text(1053), QString::fromStdString(formatFixed(c.output, 1)));
+        EXPECT_EQ(text(id::kOutputText), QString::fromStdString(formatFixed(c.output, 1)));
         EXPECT_EQ(slider()->value(), c.position);
         EXPECT_TRUE(hasLine(nextFrame(*shared), "9003" + formatFixed(c.output, 2)));
     }
@@ -175,14 +176,14 @@ TEST_F(GasSimulatorPageTest, NewBoundsClampTheOutput) {
 TEST_F(GasSimulatorPageTest, SliderFollowsReversedAndEqualBounds) {
     setBounds("10", "50");
     QTest::keyClick(slider(), Qt::Key_Home);
-    EXPECT_EQ(text(1053), "10.0");
+    EXPECT_EQ(text(id::kOutputText), "10.0");
     QTest::keyClick(slider(), Qt::Key_End);
-    EXPECT_EQ(text(1053), "50.0");
+    EXPECT_EQ(text(id::kOutputText), "50.0");
 
     setBounds("20", "20");
     for (Qt::Key key : {Qt::Key_Home, Qt::Key_PageDown, Qt::Key_End}) {
         QTest::keyClick(slider(), key);
-        EXPECT_EQ(text(1053), "20.0");
+        EXPECT_EQ(text(id::kOutputText), "20.0");
         EXPECT_FLOAT_EQ(shared->sim.gasOutput, 20.0f);
     }
 }
@@ -193,7 +194,7 @@ TEST_F(GasSimulatorPageTest, FifteenBetweenTenAndTwentySitsAtFortyNine) {
     shared->sim.gasOutput = 15.0f;
     open();
     EXPECT_EQ(slider()->value(), 49);
-    EXPECT_EQ(text(1053), "15.0");
+    EXPECT_EQ(text(id::kOutputText), "15.0");
 }
 
 TEST_F(GasSimulatorPageTest, SetupDialogShowsBoundsAndRefusesBadInput) {
@@ -203,18 +204,19 @@ TEST_F(GasSimulatorPageTest, SetupDialogShowsBoundsAndRefusesBadInput) {
     const char* refused[] = {"", "   ", "abc", "inf", "nan", "1e39"};
     for (const char* bad : refused) {
         SCOPED_TRACE(std::string("upper bound \"") + bad + "\"");
-        Message seen;
-        onNextModal([&](QWidget* dialog) {
-            EXPECT_EQ(control<QLineEdit>(dialog, 1037)->text(), "7.2");
-            EXPECT_EQ(control<QLineEdit>(dialog, 1038)->text(), "2.5");
-            typeInto(control<QLineEdit>(dialog, 1037), bad);
-            answerMessage(seen, dialog);
-            QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
+        const std::size_t shown = modals.messages().size();
+        modals.onNext([&](QWidget* dialog) {
+            EXPECT_EQ(control<QLineEdit>(dialog, setup_id::kMaximumEdit)->text(), "7.2");
+            EXPECT_EQ(control<QLineEdit>(dialog, setup_id::kMinimumEdit)->text(), "2.5");
+            typeInto(control<QLineEdit>(dialog, setup_id::kMaximumEdit), bad);
+            QTest::mouseClick(control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
             EXPECT_TRUE(dialog->isVisible()) << "stays open for correction";
-            QTest::mouseClick(control<QPushButton>(dialog, 2), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(dialog, ids::kCancel), Qt::LeftButton);
         });
-        QTest::mouseClick(control<QPushButton>(page.get(), 1052), Qt::LeftButton);
-        EXPECT_EQ(seen.caption, "Korvane");
+        QTest::mouseClick(control<QPushButton>(page.get(), id::kSetupButton), Qt::LeftButton);
+        ASSERT_EQ(modals.messages().size(), shown + 1);
+        const testing::Message& seen = modals.messages().back();
+        EXPECT_EQ(seen.title, "Korvane");
         EXPECT_EQ(seen.text, "Invalid Input Values!");
         EXPECT_EQ(seen.icon, QMessageBox::Warning);
         EXPECT_FLOAT_EQ(shared->sim.gasMaximum, 7.25f) << "Cancel changes nothing";
@@ -223,17 +225,17 @@ TEST_F(GasSimulatorPageTest, SetupDialogShowsBoundsAndRefusesBadInput) {
 
 TEST_F(GasSimulatorPageTest, StoresWithoutTheMutexAreDropped) {
     shared->sim.sendSimulatedGas = 1;
-    testing::MutexHolder held(shared->dataMutex);
+    testing::HeldMutex held(shared->dataMutex);
     QTest::keyClick(slider(), Qt::Key_Down);  // waits out its 1000 ms
-    EXPECT_EQ(text(1053), "99.0") << "the display follows anyway";
+    EXPECT_EQ(text(id::kOutputText), "99.0") << "the display follows anyway";
     EXPECT_FLOAT_EQ(shared->sim.gasOutput, 100.0f);
 
-    testing::clickIndicator(control<QCheckBox>(page.get(), 1056));
+    testing::clickIndicator(control<QCheckBox>(page.get(), id::kSendGasBox));
     EXPECT_EQ(shared->sim.sendSimulatedGas, 1) << "still the old value";
 
     setBounds("50", "10");
     EXPECT_FLOAT_EQ(shared->sim.gasMaximum, 100.0f);
-    EXPECT_EQ(text(1037), "100.0") << "nothing changes, displays included";
+    EXPECT_EQ(text(id::kUpperBoundText), "100.0") << "nothing changes, displays included";
 }
 
 // The desktop's locale must not turn "12.5" into "12,5" or read "12,5" as 12.5.
@@ -242,8 +244,8 @@ TEST_F(GasSimulatorPageTest, NumbersIgnoreTheDesktopLocale) {
     if (std::setlocale(LC_ALL, "de_DE.utf8") == nullptr) GTEST_SKIP() << "no German locale";
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     setBounds("12.5", "2,75");
-    EXPECT_EQ(text(1037), "12.5");
-    EXPECT_EQ(text(1038), "2.0") << "reading stops at the comma";
+    EXPECT_EQ(text(id::kUpperBoundText), "12.5");
+    EXPECT_EQ(text(id::kLowerBoundText), "2.0") << "reading stops at the comma";
     EXPECT_FLOAT_EQ(shared->sim.gasMaximum, 12.5f);
     EXPECT_FLOAT_EQ(shared->sim.gasMinimum, 2.0f);
     QLocale::setDefault(QLocale::c());

@@ -8,20 +8,22 @@
 #include <QPushButton>
 #include <memory>
 
-#include "options_gui_support.h"
+#include "gui_support.h"
 #include "pages/define_records_dialog.h"
 #include "pages/edit_depths_dialog.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "tables/extra_record_file.h"
 
 namespace korvane {
 namespace {
 
-using test::clickIndicator;
-using test::hasItem;
-using test::hasLine;
-using test::nextFrame;
-using test::whenModal;
+namespace id = ids::options;
+
+using testing::clickIndicator;
+using testing::hasItem;
+using testing::hasLine;
+using testing::nextFrame;
 
 class OptionsPageTest : public ::testing::Test {
 protected:
@@ -37,6 +39,7 @@ protected:
     std::unique_ptr<SharedState> shared_ = std::make_unique<SharedState>();
     QWidget host_;
     OptionsPage* page_ = nullptr;
+    testing::ModalDriver modals_;
 };
 
 TEST_F(OptionsPageTest, CreationShowsTheStoredChoices) {
@@ -56,16 +59,16 @@ TEST_F(OptionsPageTest, CreationShowsTheStoredChoices) {
         bool enabled;
     };
     const Case cases[] = {
-        {"Drop Hole Depth", 1025, false, true},
-        {"Drop Bit Depth", 1026, true, true},
-        {"Drop Pump 1 SPM", 1048, true, true},
-        {"Drop Pump 2 SPM", 1049, false, true},
+        {"Drop Hole Depth", id::kDropHoleDepthBox, false, true},
+        {"Drop Bit Depth", id::kDropBitDepthBox, true, true},
+        {"Drop Pump 1 SPM", id::kDropPump1SpmBox, true, true},
+        {"Drop Pump 2 SPM", id::kDropPump2SpmBox, false, true},
         // Pump 3 does not circulate: greyed, and its stored drop not shown.
-        {"Drop Pump 3 SPM", 1050, false, false},
-        {"Send Total Strokes 1", 1051, false, true},
-        {"Send Total Strokes 2", 1052, true, true},
-        {"Send Total Strokes 3", 1053, false, true},
-        {"Transmit Extraneous WITS Records", 1064, true, true},
+        {"Drop Pump 3 SPM", id::kDropPump3SpmBox, false, false},
+        {"Send Total Strokes 1", id::kSendTotalStrokes1Box, false, true},
+        {"Send Total Strokes 2", id::kSendTotalStrokes2Box, true, true},
+        {"Send Total Strokes 3", id::kSendTotalStrokes3Box, false, true},
+        {"Transmit Extraneous WITS Records", id::kTransmitExtraRecordsBox, true, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
@@ -84,10 +87,14 @@ TEST_F(OptionsPageTest, EachToggleDropsOrAddsItsItem) {
         bool sentWhenChecked;
     };
     const Case cases[] = {
-        {"Drop Hole Depth", 1025, "0110", false},     {"Drop Bit Depth", 1026, "0108", false},
-        {"Drop Pump 1 SPM", 1048, "0123", false},     {"Drop Pump 2 SPM", 1049, "0124", false},
-        {"Drop Pump 3 SPM", 1050, "0125", false},     {"Send Total Strokes 1", 1051, "0143", true},
-        {"Send Total Strokes 2", 1052, "0144", true}, {"Send Total Strokes 3", 1053, "0145", true},
+        {"Drop Hole Depth", id::kDropHoleDepthBox, "0110", false},
+        {"Drop Bit Depth", id::kDropBitDepthBox, "0108", false},
+        {"Drop Pump 1 SPM", id::kDropPump1SpmBox, "0123", false},
+        {"Drop Pump 2 SPM", id::kDropPump2SpmBox, "0124", false},
+        {"Drop Pump 3 SPM", id::kDropPump3SpmBox, "0125", false},
+        {"Send Total Strokes 1", id::kSendTotalStrokes1Box, "0143", true},
+        {"Send Total Strokes 2", id::kSendTotalStrokes2Box, "0144", true},
+        {"Send Total Strokes 3", id::kSendTotalStrokes3Box, "0145", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
@@ -108,31 +115,31 @@ TEST_F(OptionsPageTest, TransmitSwitchesTheExtraneousRecords) {
     shared_->extraRecords.extraRecordCount = 1;
     openPage();
     EXPECT_FALSE(hasLine(nextFrame(*shared_), "021012.5"));
-    clickIndicator(box(1064));
+    clickIndicator(box(id::kTransmitExtraRecordsBox));
     EXPECT_EQ(shared_->sim.transmitExtraRecords.load(), 1);
     EXPECT_TRUE(hasLine(nextFrame(*shared_), "021012.5"));
-    clickIndicator(box(1064));
+    clickIndicator(box(id::kTransmitExtraRecordsBox));
     EXPECT_FALSE(hasLine(nextFrame(*shared_), "021012.5"));
 }
 
 TEST_F(OptionsPageTest, SendTotalStrokes2SurvivesANewPage) {
     openPage();
-    clickIndicator(box(1052));
+    clickIndicator(box(id::kSendTotalStrokes2Box));
     openPage();  // as after a visit to the Drilling tab
-    EXPECT_TRUE(box(1052)->isChecked());
+    EXPECT_TRUE(box(id::kSendTotalStrokes2Box)->isChecked());
     EXPECT_TRUE(hasItem(nextFrame(*shared_), "0144"));
 }
 
 TEST_F(OptionsPageTest, ToggleThatCannotGetTheMutexIsDropped) {
     openPage();
     {
-        test::HeldMutex busy(shared_->dataMutex);
-        clickIndicator(box(1025));
+        testing::HeldMutex busy(shared_->dataMutex);
+        clickIndicator(box(id::kDropHoleDepthBox));
     }
-    EXPECT_TRUE(box(1025)->isChecked());  // the operator's choice stays shown
+    EXPECT_TRUE(box(id::kDropHoleDepthBox)->isChecked());  // the operator's choice stays shown
     EXPECT_EQ(shared_->sim.dropHoleDepth, 0);
     openPage();
-    EXPECT_FALSE(box(1025)->isChecked());
+    EXPECT_FALSE(box(id::kDropHoleDepthBox)->isChecked());
 }
 
 TEST_F(OptionsPageTest, ZeroStrokesClearsAllThreePumps) {
@@ -143,8 +150,8 @@ TEST_F(OptionsPageTest, ZeroStrokesClearsAllThreePumps) {
         sim.sendTotalStrokes[n] = 1;
     }
     openPage();
-    EXPECT_EQ(button(1019)->text(), "Zero Strokes");
-    QTest::mouseClick(button(1019), Qt::LeftButton);
+    EXPECT_EQ(button(id::kZeroStrokesButton)->text(), "Zero Strokes");
+    QTest::mouseClick(button(id::kZeroStrokesButton), Qt::LeftButton);
     const std::string frame = nextFrame(*shared_);
     for (const char* line : {"01430.0", "01440.0", "01450.0"}) {
         SCOPED_TRACE(line);
@@ -157,13 +164,13 @@ TEST_F(OptionsPageTest, SetDepthsStoresTheShownValues) {
     shared_->sim.bitDepth = 1000.04f;
     openPage();
     QString shownHole, shownBit, title;
-    whenModal<EditDepthsDialog>([&](EditDepthsDialog* dialog) {
+    modals_.onNext<EditDepthsDialog>([&](EditDepthsDialog* dialog) {
         title = dialog->windowTitle();
-        shownHole = ui::control<QLineEdit>(dialog, 1045)->text();
-        shownBit = ui::control<QLineEdit>(dialog, 1046)->text();
-        QTest::mouseClick(ui::control<QPushButton>(dialog, 1), Qt::LeftButton);
+        shownHole = ui::control<QLineEdit>(dialog, ids::edit_depths::kHoleDepthEdit)->text();
+        shownBit = ui::control<QLineEdit>(dialog, ids::edit_depths::kBitDepthEdit)->text();
+        QTest::mouseClick(ui::control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
     });
-    QTest::mouseClick(button(1044), Qt::LeftButton);
+    QTest::mouseClick(button(id::kSetDepthsButton), Qt::LeftButton);
 
     EXPECT_EQ(title, "Edit Depths");
     EXPECT_EQ(shownHole, "1234.6");
@@ -176,31 +183,23 @@ TEST_F(OptionsPageTest, SetDepthsStoresTheShownValues) {
 TEST_F(OptionsPageTest, EmptyHoleDepthIsRefusedAndTheDialogStaysOpen) {
     shared_->sim.holeDepth = 50.0f;
     openPage();
-    QString text, caption;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
     bool stillOpen = false;
-    whenModal<EditDepthsDialog>([&](EditDepthsDialog* dialog) {
-        auto* hole = ui::control<QLineEdit>(dialog, 1045);
+    modals_.onNext<EditDepthsDialog>([&](EditDepthsDialog* dialog) {
+        auto* hole = ui::control<QLineEdit>(dialog, ids::edit_depths::kHoleDepthEdit);
         hole->selectAll();
         QTest::keyClick(hole, Qt::Key_Backspace);
-        whenModal<QMessageBox>([&, dialog](QMessageBox* box) {
-            text = box->text();
-            caption = box->windowTitle();
-            icon = box->icon();
-            box->accept();
-            // Back in the dialog: it is still up; Esc leaves it.
-            QTimer::singleShot(0, [&, dialog] {
-                stillOpen = QApplication::activeModalWidget() == dialog;
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            });
-        });
-        QTest::mouseClick(ui::control<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(ui::control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
+        // Back in the dialog once the warning is answered: it is still up; Esc leaves it.
+        stillOpen = QApplication::activeModalWidget() == dialog;
+        QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    QTest::mouseClick(button(1044), Qt::LeftButton);
+    QTest::mouseClick(button(id::kSetDepthsButton), Qt::LeftButton);
 
-    EXPECT_EQ(text, "Invalid Input Values!");
-    EXPECT_EQ(caption, "Korvane");
-    EXPECT_EQ(icon, QMessageBox::Warning);
+    ASSERT_EQ(modals_.messages().size(), 1u);
+    const testing::Message& seen = modals_.messages()[0];
+    EXPECT_EQ(seen.text, "Invalid Input Values!");
+    EXPECT_EQ(seen.title, "Korvane");
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_TRUE(stillOpen);
     EXPECT_FLOAT_EQ(shared_->sim.holeDepth, 50.0f);
 }
@@ -228,26 +227,22 @@ TEST(EditDepthsDialogTest, TypedTextIsReadLikeScanf) {
         DepthPair depths{-1.0f, -1.0f};
         EditDepthsDialog dialog(depths, nullptr);
         dialog.show();
-        auto* hole = ui::control<QLineEdit>(&dialog, 1045);
-        auto* bit = ui::control<QLineEdit>(&dialog, 1046);
+        auto* hole = ui::control<QLineEdit>(&dialog, ids::edit_depths::kHoleDepthEdit);
+        auto* bit = ui::control<QLineEdit>(&dialog, ids::edit_depths::kBitDepthEdit);
         hole->clear();
         bit->clear();
         QTest::keyClicks(hole, c.hole);
         QTest::keyClicks(bit, c.bit);
-        QString warning;
-        if (!c.accepted) {
-            whenModal<QMessageBox>([&](QMessageBox* box) {
-                warning = box->text();
-                box->accept();
-            });
-        }
+        testing::ModalDriver modals;
         QTest::keyClick(bit, Qt::Key_Return);  // Enter presses OK
         EXPECT_EQ(dialog.result() == QDialog::Accepted, c.accepted);
         if (c.accepted) {
+            EXPECT_TRUE(modals.messages().empty());
             EXPECT_FLOAT_EQ(depths.holeDepth, c.holeDepth);
             EXPECT_FLOAT_EQ(depths.bitDepth, c.bitDepth);
         } else {
-            EXPECT_EQ(warning, "Invalid Input Values!");
+            ASSERT_EQ(modals.messages().size(), 1u);
+            EXPECT_EQ(modals.messages()[0].text, "Invalid Input Values!");
             EXPECT_TRUE(dialog.isVisible());
             EXPECT_FLOAT_EQ(depths.holeDepth, -1.0f);
         }
@@ -255,19 +250,20 @@ TEST(EditDepthsDialogTest, TypedTextIsReadLikeScanf) {
 }
 
 TEST_F(OptionsPageTest, DefineButtonOpensTheDialogAndOkSavesInTheWorkingDirectory) {
-    test::TempWorkingDir dir;
+    testing::TempWorkingDir dir;
     openPage();
-    EXPECT_EQ(button(1020)->text(), "Define Extraneous WITS Records...");
+    EXPECT_EQ(button(id::kDefineRecordsButton)->text(), "Define Extraneous WITS Records...");
     QString title;
-    whenModal<DefineRecordsDialog>([&](DefineRecordsDialog* dialog) {
+    modals_.onNext<DefineRecordsDialog>([&](DefineRecordsDialog* dialog) {
         title = dialog->windowTitle();
-        auto* value = ui::control<QLineEdit>(dialog, 1013);
+        auto* value = ui::control<QLineEdit>(dialog, ids::define_records::kValueEdit);
         value->clear();
         QTest::keyClicks(value, "12.5");
-        QTest::mouseClick(ui::control<QPushButton>(dialog, 1060), Qt::LeftButton);
-        QTest::mouseClick(ui::control<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(ui::control<QPushButton>(dialog, ids::define_records::kAddButton),
+                          Qt::LeftButton);
+        QTest::mouseClick(ui::control<QPushButton>(dialog, ids::kOk), Qt::LeftButton);
     });
-    QTest::mouseClick(button(1020), Qt::LeftButton);
+    QTest::mouseClick(button(id::kDefineRecordsButton), Qt::LeftButton);
 
     EXPECT_EQ(title, "Define WITS Records");
     EXPECT_EQ(std::filesystem::file_size(dir.path() / kExtraRecordFileName), 20u);

@@ -16,22 +16,37 @@
 #include <array>
 #include <functional>
 
-#include "file_fixtures.h"
+#include "gui_support.h"
 #include "links/link_control.h"
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "shell/session.h"
 #include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
-#include "shell/shell_gui_support.h"
+#include "shell/tray_icon.h"
 #include "simulation/shared_state.h"
 
 namespace korvane {
 namespace {
 
-using testing::RecordingTray;
 using testing::TempFolder;
+
+// The offscreen platform has no tray: this one records what it was asked.
+class RecordingTray : public TrayIcon {
+public:
+    bool available() const override { return hasTray; }
+    void show() override { ++shown; }
+    void remove() override { ++removed; }
+    void click() {
+        if (onLeftClick) onLeftClick();
+    }
+
+    bool hasTray = true;
+    int shown = 0;
+    int removed = 0;
+};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -194,7 +209,7 @@ TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
         {"RS-232 interrogated", kMediumRs232, 1, "Korvane (Interrogated RS-232)"},
         {"stopped again", kMediumNone, 1, "Korvane (Not Connected)"},
     };
-    testing::ModalBoxCatcher catcher;
+    testing::ModalDriver modals;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         shared.link.interrogated = c.interrogated;
@@ -202,7 +217,7 @@ TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
         EXPECT_EQ(window.windowTitle(), QString::fromLatin1(c.title));
         EXPECT_EQ(shared.link.medium, c.medium);
     }
-    for (const testing::SeenBox& box : catcher.seen) ADD_FAILURE() << box.text.toStdString();
+    for (const testing::Message& box : modals.messages()) ADD_FAILURE() << box.text.toStdString();
     ::close(slave);
     ::close(master);
 }
@@ -212,56 +227,33 @@ TEST_F(MainWindowTest, LinkErrorIsACriticalBoxCaptionedKorvane) {
     // COM99 stands for no port at all here (no COM99 link in the working
     // folder, no /dev/ttyS98).
     shared.link.comPort = 99;
-    testing::ModalBoxCatcher catcher;
+    testing::ModalDriver modals;
     startLink(shared, control, window, kMediumRs232);
-    ASSERT_EQ(catcher.seen.size(), 1u);
-    EXPECT_EQ(catcher.seen[0].title, QStringLiteral("Korvane"));
-    EXPECT_EQ(catcher.seen[0].text, QStringLiteral("Error Opening COM port 99"));
-    EXPECT_EQ(catcher.seen[0].icon, QMessageBox::Critical);
+    ASSERT_EQ(modals.messages().size(), 1u);
+    EXPECT_EQ(modals.messages()[0].title, QStringLiteral("Korvane"));
+    EXPECT_EQ(modals.messages()[0].text, QStringLiteral("Error Opening COM port 99"));
+    EXPECT_EQ(modals.messages()[0].icon, QMessageBox::Critical);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Not Connected)"));
     EXPECT_EQ(shared.link.medium, kMediumNone);
 }
 
-// Answers the next Setup dialog that opens modally with `answer`.
-class SetupAnswer {
-public:
-    explicit SetupAnswer(std::function<void(SetupDialog&)> answer) : answer_(std::move(answer)) {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* dialog = qobject_cast<SetupDialog*>(QApplication::activeModalWidget())) {
-                timer_.stop();
-                answer_(*dialog);
-            }
-        });
-        timer_.start();
-    }
-
-private:
-    std::function<void(SetupDialog&)> answer_;
-    QTimer timer_;
-};
-
 TEST_F(MainWindowTest, SetupOkRestartsTheLinkAndCancelDoesNot) {
     MainWindow window(shared, control, tray);
     window.setTitle("Korvane (Streaming UDP)");  // stands for a link in force
-    testing::ModalBoxCatcher catcher;
-    {
-        SetupAnswer cancel([](SetupDialog& dialog) { dialog.reject(); });
-        window.setupAction()->trigger();
-    }
+    testing::ModalDriver modals;
+    modals.onNext<SetupDialog>([](SetupDialog* dialog) { dialog->reject(); });
+    window.setupAction()->trigger();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Streaming UDP)"));
-    EXPECT_TRUE(catcher.seen.empty());
+    EXPECT_TRUE(modals.messages().empty());
 
-    {
-        SetupAnswer ok([](SetupDialog& dialog) {
-            // No such port here, so the restarted link fails and says so.
-            ui::control<QLineEdit>(&dialog, 1013)->setText(QStringLiteral("99"));
-            ui::control<QPushButton>(&dialog, 1)->click();
-        });
-        window.setupAction()->trigger();
-    }
-    ASSERT_EQ(catcher.seen.size(), 1u);
-    EXPECT_EQ(catcher.seen[0].text, QStringLiteral("Error Opening COM port 99"));
+    modals.onNext<SetupDialog>([](SetupDialog* dialog) {
+        // No such port here, so the restarted link fails and says so.
+        ui::control<QLineEdit>(dialog, ids::setup::kComPortEdit)->setText(QStringLiteral("99"));
+        ui::control<QPushButton>(dialog, ids::kOk)->click();
+    });
+    window.setupAction()->trigger();
+    ASSERT_EQ(modals.messages().size(), 1u);
+    EXPECT_EQ(modals.messages()[0].text, QStringLiteral("Error Opening COM port 99"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Not Connected)"));
     EXPECT_EQ(shared.link.comPort, 99);
 }

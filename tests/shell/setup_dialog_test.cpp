@@ -7,26 +7,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <chrono>
-#include <future>
-#include <thread>
+#include <vector>
 
+#include "gui_support.h"
+#include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/ip_address_edit.h"
-#include "shell/shell_gui_support.h"
-#include "simulation/shared_state.h"
 
 namespace korvane {
 namespace {
 
-constexpr int kUdpId = 1011;
-constexpr int kRs232Id = 1012;
-constexpr int kComPortId = 1013;
-constexpr int kIpAddressId = 1014;
-constexpr int kIntervalId = 1015;
-constexpr int kStreamingId = 1051;
-constexpr int kInterrogativeId = 1052;
-constexpr int kBaudId = 1055;
+namespace id = ids::setup;
 
 constexpr int32_t kUntouched = -7;
 
@@ -42,10 +33,10 @@ public:
     void type(int id, const QString& text) { get<QLineEdit>(id)->setText(text); }
     void click(int id) { QTest::mouseClick(get<QAbstractButton>(id), Qt::LeftButton); }
     // OK through its button; returns the warnings shown.
-    std::vector<testing::SeenBox> pressOk() {
-        testing::ModalBoxCatcher catcher;
-        QTest::mouseClick(ui::control<QPushButton>(&dialog, 1), Qt::LeftButton);
-        return catcher.seen;
+    std::vector<testing::Message> pressOk() {
+        testing::ModalDriver modals;
+        QTest::mouseClick(ui::control<QPushButton>(&dialog, ids::kOk), Qt::LeftButton);
+        return modals.messages();
     }
     bool acceptedAndClosed() const {
         return dialog.result() == QDialog::Accepted && !dialog.isVisible();
@@ -59,17 +50,17 @@ TEST(SetupDialogTest, NotConnectedOpensOnRs232AndOkStartsRs232) {
     SharedState shared;
     shared.link.medium = kMediumNone;
     Opened setup(shared);
-    EXPECT_TRUE(setup.get<QRadioButton>(kRs232Id)->isChecked());
-    EXPECT_FALSE(setup.get<QRadioButton>(kUdpId)->isChecked());
-    EXPECT_FALSE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
-    EXPECT_TRUE(setup.get<QLineEdit>(kComPortId)->isEnabled());
-    EXPECT_TRUE(setup.get<QComboBox>(kBaudId)->isEnabled()) << "the rate matters to RS-232";
-    EXPECT_TRUE(setup.get<QRadioButton>(kStreamingId)->isChecked());
-    EXPECT_EQ(setup.get<QLineEdit>(kIntervalId)->text(), QStringLiteral("3.0"));
-    EXPECT_EQ(setup.get<QLineEdit>(kComPortId)->text(), QStringLiteral("1"));
-    EXPECT_EQ(setup.get<ui::IpAddressEdit>(kIpAddressId)->octets(),
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kRs232Radio)->isChecked());
+    EXPECT_FALSE(setup.get<QRadioButton>(id::kUdpRadio)->isChecked());
+    EXPECT_FALSE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
+    EXPECT_TRUE(setup.get<QLineEdit>(id::kComPortEdit)->isEnabled());
+    EXPECT_TRUE(setup.get<QComboBox>(id::kBaudCombo)->isEnabled()) << "the rate matters to RS-232";
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kStreamingRadio)->isChecked());
+    EXPECT_EQ(setup.get<QLineEdit>(id::kIntervalEdit)->text(), QStringLiteral("3.0"));
+    EXPECT_EQ(setup.get<QLineEdit>(id::kComPortEdit)->text(), QStringLiteral("1"));
+    EXPECT_EQ(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->octets(),
               (std::array<int, 4>{192, 168, 1, 100}));
-    QComboBox* baud = setup.get<QComboBox>(kBaudId);
+    QComboBox* baud = setup.get<QComboBox>(id::kBaudCombo);
     ASSERT_EQ(baud->count(), 6);
     EXPECT_EQ(baud->itemText(0), QStringLiteral("4800"));
     EXPECT_EQ(baud->itemText(5), QStringLiteral("115200"));
@@ -102,7 +93,7 @@ TEST(SetupDialogTest, IntervalTexts) {
         SharedState shared;
         shared.link.transmitInterval = 3.0f;
         Opened setup(shared);
-        setup.type(kIntervalId, QString::fromLatin1(c.text));
+        setup.type(id::kIntervalEdit, QString::fromLatin1(c.text));
         const auto warnings = setup.pressOk();
         if (c.stored > 0.0f) {
             EXPECT_TRUE(warnings.empty());
@@ -124,11 +115,11 @@ TEST(SetupDialogTest, RaisedIntervalShowsNextTime) {
     SharedState shared;
     {
         Opened setup(shared);
-        setup.type(kIntervalId, QStringLiteral("0.2"));
+        setup.type(id::kIntervalEdit, QStringLiteral("0.2"));
         setup.pressOk();
     }
     Opened again(shared);
-    EXPECT_EQ(again.get<QLineEdit>(kIntervalId)->text(), QStringLiteral("0.5"));
+    EXPECT_EQ(again.get<QLineEdit>(id::kIntervalEdit)->text(), QStringLiteral("0.5"));
 }
 
 TEST(SetupDialogTest, ComPortTexts) {
@@ -153,7 +144,7 @@ TEST(SetupDialogTest, ComPortTexts) {
         SharedState shared;
         shared.link.comPort = 4;
         Opened setup(shared);
-        setup.type(kComPortId, QString::fromLatin1(c.text));
+        setup.type(id::kComPortEdit, QString::fromLatin1(c.text));
         const auto warnings = setup.pressOk();
         if (c.stored > 0) {
             EXPECT_TRUE(warnings.empty());
@@ -175,8 +166,8 @@ TEST(SetupDialogTest, ComPortTexts) {
 TEST(SetupDialogTest, ValidValuesStayStoredWhenALaterOneIsRefused) {
     SharedState shared;
     Opened setup(shared);
-    setup.type(kComPortId, QStringLiteral("8"));
-    setup.type(kIntervalId, QStringLiteral("soon"));
+    setup.type(id::kComPortEdit, QStringLiteral("8"));
+    setup.type(id::kIntervalEdit, QStringLiteral("soon"));
     ASSERT_EQ(setup.pressOk().size(), 1u);
     EXPECT_EQ(shared.link.comPort, 8) << "the port was checked and stored first";
     setup.dialog.reject();
@@ -188,13 +179,13 @@ TEST(SetupDialogTest, UdpStoresTheAddressAndIgnoresTheComField) {
     shared.link.medium = kMediumUdp;
     shared.link.comPort = 3;
     Opened setup(shared);
-    EXPECT_TRUE(setup.get<QRadioButton>(kUdpId)->isChecked());
-    EXPECT_FALSE(setup.get<QLineEdit>(kComPortId)->isEnabled());
-    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
-    EXPECT_FALSE(setup.get<QComboBox>(kBaudId)->isEnabled());
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kUdpRadio)->isChecked());
+    EXPECT_FALSE(setup.get<QLineEdit>(id::kComPortEdit)->isEnabled());
+    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
+    EXPECT_FALSE(setup.get<QComboBox>(id::kBaudCombo)->isEnabled());
 
-    setup.type(kComPortId, QStringLiteral("not a port"));
-    setup.get<ui::IpAddressEdit>(kIpAddressId)->setOctets({10, 0, 0, 7});
+    setup.type(id::kComPortEdit, QStringLiteral("not a port"));
+    setup.get<ui::IpAddressEdit>(id::kIpAddressField)->setOctets({10, 0, 0, 7});
     EXPECT_TRUE(setup.pressOk().empty());
     EXPECT_TRUE(setup.acceptedAndClosed());
     EXPECT_EQ(setup.medium, kMediumUdp);
@@ -206,32 +197,32 @@ TEST(SetupDialogTest, UdpStoresTheAddressAndIgnoresTheComField) {
 TEST(SetupDialogTest, MediumButtonsSwitchFieldsAndKeepTheModeInForce) {
     SharedState shared;
     Opened setup(shared);
-    setup.click(kInterrogativeId);
+    setup.click(id::kInterrogativeRadio);
     EXPECT_EQ(shared.link.interrogated, 1) << "stored the moment it is clicked";
-    setup.click(kUdpId);
-    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
-    EXPECT_FALSE(setup.get<QLineEdit>(kComPortId)->isEnabled());
-    EXPECT_TRUE(setup.get<QRadioButton>(kInterrogativeId)->isChecked());
-    EXPECT_FALSE(setup.get<QRadioButton>(kStreamingId)->isChecked());
-    EXPECT_TRUE(setup.get<QRadioButton>(kUdpId)->isChecked());
-    EXPECT_FALSE(setup.get<QRadioButton>(kRs232Id)->isChecked()) << "groups are separate";
-    setup.click(kStreamingId);
+    setup.click(id::kUdpRadio);
+    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
+    EXPECT_FALSE(setup.get<QLineEdit>(id::kComPortEdit)->isEnabled());
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kInterrogativeRadio)->isChecked());
+    EXPECT_FALSE(setup.get<QRadioButton>(id::kStreamingRadio)->isChecked());
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kUdpRadio)->isChecked());
+    EXPECT_FALSE(setup.get<QRadioButton>(id::kRs232Radio)->isChecked()) << "groups are separate";
+    setup.click(id::kStreamingRadio);
     EXPECT_EQ(shared.link.interrogated, 0);
-    setup.click(kRs232Id);
-    EXPECT_TRUE(setup.get<QRadioButton>(kStreamingId)->isChecked());
-    EXPECT_TRUE(setup.get<QLineEdit>(kComPortId)->isEnabled());
-    EXPECT_FALSE(setup.get<ui::IpAddressEdit>(kIpAddressId)->isEnabled());
+    setup.click(id::kRs232Radio);
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kStreamingRadio)->isChecked());
+    EXPECT_TRUE(setup.get<QLineEdit>(id::kComPortEdit)->isEnabled());
+    EXPECT_FALSE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
 }
 
 TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
     SharedState shared;
     Opened setup(shared);
-    setup.click(kInterrogativeId);
-    QComboBox* baud = setup.get<QComboBox>(kBaudId);
+    setup.click(id::kInterrogativeRadio);
+    QComboBox* baud = setup.get<QComboBox>(id::kBaudCombo);
     baud->setFocus();
     QTest::keyClick(baud, Qt::Key_Down);  // 9600 -> 19200
     EXPECT_EQ(shared.link.baudIndex, 2);
-    QTest::mouseClick(ui::control<QPushButton>(&setup.dialog, 2), Qt::LeftButton);
+    QTest::mouseClick(ui::control<QPushButton>(&setup.dialog, ids::kCancel), Qt::LeftButton);
     EXPECT_EQ(setup.dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(setup.dialog.isVisible());
     EXPECT_EQ(setup.medium, kUntouched) << "Cancel writes no medium";
@@ -242,19 +233,12 @@ TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
 TEST(SetupDialogTest, ModeClickIsLostWhileTheMutexIsHeld) {
     SharedState shared;
     Opened setup(shared);
-    std::promise<void> held;
-    std::promise<void> release;
-    std::thread holder([&] {
-        std::lock_guard lock(shared.dataMutex);
-        held.set_value();
-        release.get_future().wait();
-    });
-    held.get_future().wait();
-    setup.click(kInterrogativeId);  // waits 500 ms, then gives up
-    release.set_value();
-    holder.join();
+    {
+        testing::HeldMutex busy(shared.dataMutex);
+        setup.click(id::kInterrogativeRadio);  // waits 500 ms, then gives up
+    }
     EXPECT_EQ(shared.link.interrogated, 0);
-    EXPECT_TRUE(setup.get<QRadioButton>(kInterrogativeId)->isChecked())
+    EXPECT_TRUE(setup.get<QRadioButton>(id::kInterrogativeRadio)->isChecked())
         << "the button keeps showing the operator's choice";
 }
 

@@ -8,9 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "file_fixtures.h"
+#include "gui_support.h"
 #include "shell/session.h"
-#include "shell/shell_gui_support.h"
 
 namespace korvane {
 namespace {
@@ -42,16 +41,17 @@ TEST(SingleInstanceTest, SecondCopyIsToldAndGetsNoLock) {
     std::optional<InstanceLock> first = InstanceLock::acquire("Korvane");
     ASSERT_TRUE(first.has_value());
 
-    testing::ModalBoxCatcher catcher;
+    testing::ModalDriver modals;
     EXPECT_FALSE(takeInstanceLock().has_value());
-    ASSERT_EQ(catcher.seen.size(), 1u);
-    EXPECT_EQ(catcher.seen[0].text, QStringLiteral("An Instace of Korvane is Already Running!"));
-    EXPECT_EQ(catcher.seen[0].title, QString()) << "no caption: it is not loaded yet";
-    EXPECT_EQ(catcher.seen[0].icon, QMessageBox::Critical);
+    ASSERT_EQ(modals.messages().size(), 1u);
+    EXPECT_EQ(modals.messages()[0].text,
+              QStringLiteral("An Instace of Korvane is Already Running!"));
+    EXPECT_EQ(modals.messages()[0].title, QString()) << "no caption: it is not loaded yet";
+    EXPECT_EQ(modals.messages()[0].icon, QMessageBox::Critical);
 
     first.reset();
     EXPECT_TRUE(takeInstanceLock().has_value()) << "free again once the first copy ends";
-    EXPECT_EQ(catcher.seen.size(), 1u) << "no message for the only copy";
+    EXPECT_EQ(modals.messages().size(), 1u) << "no message for the only copy";
 }
 
 // Whether process `pid` holds a whole-file lock, as the kernel lists them.
