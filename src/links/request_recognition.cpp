@@ -1,5 +1,7 @@
 #include "links/request_recognition.h"
 
+#include <cmath>
+
 #include "simulation/number_text.h"
 
 namespace korvane {
@@ -10,7 +12,9 @@ RequestCheck recogniseRequest(std::string_view received) {
     if (!check.complete || received.find("&&") == std::string_view::npos) return check;
     const std::size_t item = received.find("0140");
     if (item == std::string_view::npos) return check;
-    check.gas = scanFloat(received.substr(item + 4));
+    // "inf", "nan" and overflowing numbers are no gas reading, as on UDP.
+    const std::optional<float> gas = scanFloat(received.substr(item + 4));
+    if (gas && std::isfinite(*gas)) check.gas = gas;
     return check;
 }
 

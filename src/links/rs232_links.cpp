@@ -13,6 +13,7 @@
 #include "links/link_control.h"
 #include "links/request_recognition.h"
 #include "links/serial_access.h"
+#include "links/transmit_pause.h"
 #include "simulation/shared_state.h"
 #include "wits/frame_builder.h"
 
@@ -114,15 +115,6 @@ void rs232Listener(SharedState& shared, LinkControl& control,
 
 }  // namespace
 
-milliseconds transmitPause(float transmitInterval) {
-    const double pause = std::trunc(static_cast<double>(transmitInterval) * 1000.0);
-    // NaN and negative intervals (only a damaged settings file holds them) mean
-    // no pause; anything longer than a 32-bit count of milliseconds is capped.
-    if (!(pause > 0.0)) return milliseconds{0};
-    constexpr double kLongest = 2147483647.0;
-    return milliseconds{static_cast<int64_t>(std::min(pause, kLongest))};
-}
-
 void rs232StreamingLink(SharedState& shared, LinkControl& control) {
     auto listener = std::make_shared<ListenerControl>();
     const auto settings = readPortSettings(shared);
@@ -142,19 +134,21 @@ void rs232StreamingLink(SharedState& shared, LinkControl& control) {
 
     std::vector<char> frame(kFrameBufferSize);
     float interval = settings->transmitInterval;
-    while (!control.linkStopEvent.waitFor(transmitPause(interval))) {
+    for (;;) {
+        // Read afresh before every pause so a new interval applies from the
+        // next frame; while the mutex is busy the last value stands.
+        withData(shared.dataMutex, kDataWait, [&] { interval = shared.link.transmitInterval; });
+        if (control.linkStopEvent.waitFor(transmitPause(interval))) break;
         std::size_t length = 0;
-        const bool built = withData(shared.dataMutex, kDataWait, [&] {
-            length = buildFrame(shared, frame.data());
-            interval = shared.link.transmitInterval;  // a change counts from the next pause
-        });
+        const bool built = withData(shared.dataMutex, kDataWait,
+                                    [&] { length = buildFrame(shared, frame.data()); });
         if (!built) continue;
 
         listener->writerWaiting.store(true);
         const bool havePort = listener->portMutex.try_lock_for(kWriterPortWait);
         listener->writerWaiting.store(false);
         if (!havePort) continue;
-        writeSerial(listener->port.get(), frame.data());
+        writeSerial(listener->port.get(), frame.data(), &control.linkStopEvent);
         listener->portMutex.unlock();
         noteSent(control, frame, length);
     }
@@ -204,7 +198,7 @@ void rs232InterrogatedLink(SharedState& shared, LinkControl& control) {
             shared.sim.receivedGas.store(pendingGas);
         });
         if (!built) continue;  // answered on a later pass
-        writeSerial(port.get(), frame.data());
+        writeSerial(port.get(), frame.data(), &control.linkStopEvent);
         noteSent(control, frame, length);
         pending = false;
         pendingGas = 0.0f;

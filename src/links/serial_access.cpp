@@ -19,9 +19,9 @@ int32_t readSerial(SerialPort* port, char* buffer, std::size_t capacity) {
     return static_cast<int32_t>(got);
 }
 
-int32_t writeSerial(SerialPort* port, const char* message) {
+int32_t writeSerial(SerialPort* port, const char* message, const ManualResetEvent* abort) {
     if (!port || !message) return 1;
-    return port->write(message, std::strlen(message)) ? 0 : 1;
+    return port->write(message, std::strlen(message), abort) ? 0 : 1;
 }
 
 }  // namespace korvane

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "links/link_control.h"
+#include "links/transmit_pause.h"
 #include "platform/udp_socket.h"
 #include "simulation/number_text.h"
 #include "simulation/shared_state.h"
@@ -32,12 +33,6 @@ constexpr auto kReceiveSlice = 50ms;
 // The settings are copied once at start-up; the main thread may be holding
 // the data mutex for a dialog, and startLink gives a UDP link 10 s to come up.
 constexpr auto kSettingsWait = 5000ms;
-// The Setup dialog never stores less than 0.5 s; a smaller, negative or
-// non-numeric interval from a damaged settings file must not turn the pause
-// into a flood of frames.
-constexpr auto kShortestInterval = 500ms;
-constexpr double kLongestIntervalMs = 2147483647.0;
-
 void reportDown(LinkControl& control) {
     control.linkStatus.store(kLinkDown);
     control.linkAckEvent.set();
@@ -46,14 +41,6 @@ void reportDown(LinkControl& control) {
 void reportUp(LinkControl& control) {
     control.linkStatus.store(kLinkUp);
     control.linkAckEvent.set();
-}
-
-// The pause between streamed frames: transmitInterval seconds, truncated
-// toward zero to whole milliseconds.
-std::chrono::milliseconds streamingPause(float seconds) {
-    const double ms = std::trunc(static_cast<double>(seconds) * 1000.0);
-    if (!(ms >= static_cast<double>(kShortestInterval.count()))) return kShortestInterval;
-    return std::chrono::milliseconds{static_cast<long long>(std::fmin(ms, kLongestIntervalMs))};
 }
 
 // A datagram that counts: 1 to kReceiveBufferSize bytes. Empty ones carry
@@ -132,7 +119,7 @@ void udpStreamingLink(SharedState& shared, LinkControl& control) {
         // Read afresh before every pause so a new interval applies from the
         // next frame; while the mutex is busy the last value stands.
         withData(shared.dataMutex, kDataWait, [&] { interval = shared.link.transmitInterval; });
-        if (control.linkStopEvent.waitFor(streamingPause(interval))) break;
+        if (control.linkStopEvent.waitFor(transmitPause(interval))) break;
         const std::optional<std::size_t> length = frameNow(shared, frame.get());
         if (!length) continue;  // neither send nor receive this time
         sendFrame(*socket, control, frame.get(), *length, *peer);

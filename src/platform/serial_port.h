@@ -8,11 +8,16 @@
 
 namespace korvane {
 
+class ManualResetEvent;
+
 // How long a read waits for the first byte when nothing is queued.
 inline constexpr auto kSerialReadWait = std::chrono::milliseconds{100};
+// How long a write may make no progress (a receiver holding the line with
+// XOFF or CTS) before it gives the frame up, so no link sits in a write for
+// ever and can always be stopped.
+inline constexpr auto kSerialWriteStall = std::chrono::milliseconds{2000};
 
-// An open serial device, held exclusively until destroyed. Blocking, one
-// system call per read or write.
+// An open serial device, held exclusively until destroyed.
 class SerialPort {
 public:
     // Opens `path` for reading and writing, exclusively, at `baudRate` bits per
@@ -31,8 +36,11 @@ public:
     // in a loop never spins. 0 < result <= count when bytes arrived.
     std::size_t read(char* buffer, std::size_t count);
 
-    // One write call; true when it took every byte.
-    bool write(const char* data, std::size_t count);
+    // Writes every byte, waiting for room in the output queue as a blocking
+    // write would. Gives up, discarding what is still queued, once the line
+    // has taken nothing for kSerialWriteStall or `abort` is set; false then,
+    // and on an error.
+    bool write(const char* data, std::size_t count, const ManualResetEvent* abort = nullptr);
 
 private:
     explicit SerialPort(int fd) : fd_(fd) {}

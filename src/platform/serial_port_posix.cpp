@@ -1,13 +1,16 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
+#include "platform/manual_reset_event.h"
 #include "platform/serial_port.h"
 
 namespace korvane {
@@ -64,8 +67,8 @@ bool lineSettingsTook(const termios& tio, speed_t speed) {
 
 std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t baudRate) {
     if (path.empty()) return nullptr;
-    // Non-blocking only for the open itself: a plain open of a line without
-    // carrier would wait for one.
+    // Non-blocking for good: a plain open of a line without carrier would wait
+    // for one, and reads and writes wait with poll, with limits of their own.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return nullptr;
     std::unique_ptr<SerialPort> port(new SerialPort(fd));  // closes it on every failure below
@@ -84,9 +87,6 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t ba
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) return nullptr;
     termios applied{};
     if (::tcgetattr(fd, &applied) != 0 || !lineSettingsTook(applied, speed)) return nullptr;
-
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return nullptr;
     return port;
 }
 
@@ -97,24 +97,62 @@ SerialPort::~SerialPort() {
     ::close(fd_);
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds for poll, rounded up so a wait never ends just short of its limit.
+int pollMs(Clock::duration left) {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return ms > 0 ? static_cast<int>(ms) : 0;
+}
+
+}  // namespace
+
 std::size_t SerialPort::read(char* buffer, std::size_t count) {
-    const auto start = std::chrono::steady_clock::now();
-    const ssize_t got = count > 0 ? ::read(fd_, buffer, count) : 0;
-    if (got > 0) return static_cast<std::size_t>(got);
+    const auto deadline = Clock::now() + kSerialReadWait;
+    while (count > 0) {
+        const ssize_t got = ::read(fd_, buffer, count);
+        if (got > 0) return static_cast<std::size_t>(got);
+        if (got < 0 && errno == EINTR) continue;
+        // 0 is a hung-up line; any error but "nothing queued" ends the read too.
+        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        pollfd ready{fd_, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, pollMs(deadline - Clock::now()));
+        if (polled == 0) return 0;  // the full wait passed with nothing
+        if (polled < 0 && errno != EINTR) break;
+        if (polled > 0 && (ready.revents & POLLIN) == 0) break;  // hang-up or error
+    }
     // A hung-up line answers every read at once with 0 or EIO; wait out the
     // rest of the read time so a reading loop keeps its pace.
-    const auto spent = std::chrono::steady_clock::now() - start;
-    if (spent < kSerialReadWait) std::this_thread::sleep_for(kSerialReadWait - spent);
+    std::this_thread::sleep_until(deadline);
     return 0;
 }
 
-bool SerialPort::write(const char* data, std::size_t count) {
-    if (count == 0) return true;
-    ssize_t written;
-    do {
-        written = ::write(fd_, data, count);
-    } while (written < 0 && errno == EINTR);
-    return written >= 0 && static_cast<std::size_t>(written) == count;
+bool SerialPort::write(const char* data, std::size_t count, const ManualResetEvent* abort) {
+    std::size_t done = 0;
+    auto lastProgress = Clock::now();
+    while (done < count) {
+        const ssize_t written = ::write(fd_, data + done, count - done);
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+            lastProgress = Clock::now();
+            continue;
+        }
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (abort && abort->isSet()) break;
+        const auto stalled = Clock::now() - lastProgress;
+        if (stalled >= kSerialWriteStall) break;
+        // Short slices, so a stop request is seen within a tenth of a second.
+        pollfd room{fd_, POLLOUT, 0};
+        const auto slice = std::min<Clock::duration>(kSerialWriteStall - stalled, kSerialReadWait);
+        if (::poll(&room, 1, pollMs(slice)) < 0 && errno != EINTR) return false;
+    }
+    if (done == count) return true;
+    // The rest of this frame must not go out at the head of the next one.
+    ::tcflush(fd_, TCOFLUSH);
+    return false;
 }
 
 std::string serialDevicePath(int32_t portNumber) {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "links/rs232_links.h"
+#include "links/transmit_pause.h"
 
 namespace korvane {
 namespace {
@@ -39,6 +39,8 @@ TEST(RequestRecognition, Table) {
         {"a bare point is no number", "&&\r\n0140.\r\n!!\r\n", true, std::nullopt},
         {"a leading point is", "&&\r\n0140.5\r\n!!\r\n", true, 0.5f},
         {"noise with NULs before a request", "\0\xff\0&&\r\n0140 2.5\r\n!!\r\n"s, true, 2.5f},
+        {"nan is no gas reading", "&&\r\n0140nan\r\n!!\r\n", true, std::nullopt},
+        {"nor is an overflowing number", "&&\r\n01401e39\r\n!!\r\n", true, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
@@ -88,9 +90,9 @@ TEST(TransmitPause, TruncatesToWholeMilliseconds) {
         {"the Setup dialog's minimum", 0.5f, 500},
         {"just under three seconds", 2.9999f, 2999},
         {"the default", 3.0f, 3000},
-        {"zero", 0.0f, 0},
-        {"negative, from a damaged file", -2.0f, 0},
-        {"not a number", std::nanf(""), 0},
+        {"zero never floods the receiver", 0.0f, 500},
+        {"negative, from a damaged file", -2.0f, 500},
+        {"not a number", std::nanf(""), 500},
         {"beyond a 32-bit count", 1e30f, 2147483647},
     };
     for (const Case& c : cases) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -56,18 +55,12 @@ protected:
     }
 
     // Makes COMn a pseudo-terminal; the test keeps the other end open and
-    // returns it. With flowControl the line obeys XOFF from the test's end.
-    int makeSerialPort(int32_t number, bool flowControl = false) {
+    // returns it.
+    int makeSerialPort(int32_t number) {
         int master = -1;
         int slave = -1;
         char name[256];
         EXPECT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        if (flowControl) {
-            termios settings{};
-            ::tcgetattr(slave, &settings);
-            settings.c_iflag |= IXON;
-            ::tcsetattr(slave, TCSANOW, &settings);
-        }
         ::close(slave);
         ptys_.push_back(master);
         fs::create_symlink(name, folder_ / ("COM" + std::to_string(number)));
@@ -190,25 +183,41 @@ TEST_F(LinkControlTest, TheSameMediumAgainRestartsTheThread) {
     EXPECT_TRUE(udpAnswers());  // port 5001 was free again for the new thread
 }
 
-// The receiver holds the line with XOFF, so the streaming RS-232 link sits in
-// a write and cannot see the stop request.
-TEST_F(LinkControlTest, ALinkThatDoesNotStopKeepsItsStateAndIsReported) {
-    shared_.link.comPort = 4;
-    const int receiver = makeSerialPort(4, true);
-    ASSERT_EQ(start(kMediumRs232), 1);
-    ASSERT_EQ(::write(receiver, "\x13", 1), 1);  // XOFF
-    std::this_thread::sleep_for(1200ms);         // a frame's write is now held
+// Sees every frame and holds the link thread in the first one until released,
+// as a stalled --echo pipe would: the thread cannot look at the stop event.
+class HoldingObserver : public LinkObserver {
+public:
+    void frameSent(std::string_view) override {
+        held_.set();
+        release_.waitFor(30000ms);
+    }
+    void dataReceived(std::string_view) override {}
+    bool holding(std::chrono::milliseconds limit) const { return held_.waitFor(limit); }
+    void release() { release_.set(); }
 
-    EXPECT_EQ(start(kMediumUdp), 0);
+private:
+    ManualResetEvent held_;
+    ManualResetEvent release_;
+};
+
+TEST_F(LinkControlTest, ALinkThatDoesNotStopKeepsItsStateAndIsReported) {
+    HoldingObserver observer;
+    control_.observer = &observer;
+    ASSERT_EQ(start(kMediumUdp), 1);
+    ASSERT_TRUE(observer.holding(3000ms));  // the link thread is inside a send
+
+    EXPECT_EQ(start(kMediumRs232), 0);
     EXPECT_EQ(ui_.errors, std::vector<std::string>{"Error Terminating Communications Thread!"});
     EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Not Connected)"});
     EXPECT_EQ(control_.linkActive, 1);
-    EXPECT_EQ(shared_.link.medium, kMediumRs232);
+    EXPECT_EQ(shared_.link.medium, kMediumUdp);
 
-    ASSERT_EQ(::write(receiver, "\x11", 1), 1);  // XON: the write goes through, the link ends
-    EXPECT_EQ(start(kMediumUdp), 1);
+    observer.release();  // the thread sees the stop and ends
+    EXPECT_EQ(start(kMediumUdp, 1), 1);
     EXPECT_TRUE(ui_.errors.empty());
-    EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Streaming UDP)"});
+    EXPECT_EQ(ui_.titles, std::vector<std::string>{"Korvane (Interrogated UDP)"});
+    EXPECT_EQ(start(kMediumNone), 1);  // no thread may outlive the observer
+    control_.observer = nullptr;
 }
 
 TEST_F(LinkControlTest, StoppingUsesTheHandshakeAndIsPrompt) {
