@@ -222,7 +222,9 @@ TEST_F(LinkControlTest, ALinkThatDoesNotStopKeepsItsStateAndIsReported) {
 
 TEST_F(LinkControlTest, StoppingUsesTheHandshakeAndIsPrompt) {
     // The interrogated link looks at the stop event between short receive
-    // waits, the streaming one waits on it: both end well within 150 ms.
+    // waits, the streaming one waits on it: both end long before the 5 s the
+    // handshake allows, even on a loaded machine under a sanitizer (the
+    // benchmark measures how quickly).
     for (int32_t interrogated : {1, 0}) {
         SCOPED_TRACE(interrogated ? "interrogated" : "streaming");
         shared_.link.transmitInterval = 60.0f;
@@ -230,7 +232,7 @@ TEST_F(LinkControlTest, StoppingUsesTheHandshakeAndIsPrompt) {
         const std::shared_ptr<ManualResetEvent> running = control_.linkEnded;
         const auto asked = std::chrono::steady_clock::now();
         EXPECT_EQ(start(kMediumNone), 1);
-        EXPECT_LT(std::chrono::steady_clock::now() - asked, 150ms);
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, 1000ms);
         EXPECT_TRUE(running->isSet());
         EXPECT_EQ(control_.linkStatus.load(), kLinkDown);
         EXPECT_TRUE(control_.linkAckEvent.isSet());
