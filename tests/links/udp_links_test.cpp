@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "links/link_control.h"
 #include "platform/udp_socket.h"
 #include "simulation/shared_state.h"
+#include "wits/frame_builder.h"
 
 namespace korvane {
 namespace {
@@ -292,6 +294,60 @@ TEST_F(UdpLinkTest, InterrogatedSurvivesGarbage) {
     EXPECT_FALSE(receive(client, nullptr, 200ms).has_value());
     EXPECT_EQ(observer_.datagrams.load(), answered + 1);
     EXPECT_EQ(observer_.frames.load(), answered + 1);
+}
+
+// Far past one Ethernet payload (1472 bytes), a frame still leaves as one
+// datagram: receivers read one frame per datagram and never reassemble.
+TEST_F(UdpLinkTest, AFrameIsSentAsOneDatagramWhateverItsLength) {
+    // Loopback only (set in SetUp), before any link starts.
+    ASSERT_EQ(shared_.link.ipAddress[0], 127);
+    for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
+        AuxTrackTable& aux = shared_.auxTracks;
+        std::snprintf(aux.tag[slot], sizeof aux.tag[slot], "%04d", 5000 + slot);
+        aux.value[slot] = 1234.5f + static_cast<float>(slot);
+        aux.transmit[slot] = 1;
+        aux.inUse[slot] = 1;
+    }
+    shared_.auxTracks.auxTrackCount = kAuxTrackSlots;
+    for (int k = 0; k < kExtraRecordSlots; ++k)  // each in a record of its own
+        shared_.extraRecords.extraRecords[k] = {k, 1, 0, 100.5f + static_cast<float>(k)};
+    shared_.extraRecords.extraRecordCount = kExtraRecordSlots;
+    shared_.sim.transmitExtraRecords = 1;
+    std::vector<char> built(kFrameBufferSize);
+    const std::size_t length = buildFrame(shared_, built.data());
+    ASSERT_GT(length, 2 * 1472u);
+    const std::string frame(built.data(), length);
+
+    struct Case {
+        const char* legend;
+        void (*body)(SharedState&, LinkControl&);
+        bool streaming;
+    };
+    const Case cases[] = {
+        {"streaming", udpStreamingLink, true},
+        {"interrogated", udpInterrogatedLink, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        // Streaming sends to port 5001; interrogated answers a client's port.
+        UdpSocket socket = boundSocket(c.streaming ? kLinkPort : kLoopbackAnyPort);
+        ASSERT_EQ(start(c.body), kLinkUp);
+        if (!c.streaming) {
+            ASSERT_EQ(socket.sendTo("x", 1, kLinkPort), 1);
+        }
+        // Two streamed frames in a row are both whole: a split frame would
+        // show as a short datagram followed by its remainder.
+        for (int i = 0; i < (c.streaming ? 2 : 1); ++i) {
+            const std::optional<std::string> got = receive(socket);
+            ASSERT_TRUE(got.has_value()) << "datagram " << i;
+            EXPECT_EQ(got->size(), length) << "datagram " << i;
+            EXPECT_EQ(*got, frame) << "datagram " << i;
+        }
+        if (!c.streaming) {
+            EXPECT_FALSE(receive(socket, nullptr, 200ms).has_value());
+        }
+        stop();
+    }
 }
 
 TEST_F(UdpLinkTest, InterrogatedFailsToStartWhenPort5001IsTaken) {
