@@ -5,9 +5,10 @@
 
 namespace korvane {
 
-// Single-instance guard: an exclusive flock on a file in $XDG_RUNTIME_DIR
-// (else a per-user file in /tmp). The kernel drops it when the process dies,
-// so a crash never leaves a stale lock.
+// Single-instance guard: an exclusive flock on a file in $XDG_RUNTIME_DIR,
+// else in /run/user/<uid>, else a per-user file in /tmp, so a desktop copy and
+// one started from cron or ssh find the same lock. The kernel drops it when
+// the process dies, so a crash never leaves a stale lock.
 class InstanceLock {
 public:
     // The lock, or nothing when another process holds it.
