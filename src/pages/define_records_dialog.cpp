@@ -231,7 +231,8 @@ void DefineRecordsDialog::accept() {
 }
 
 void DefineRecordsDialog::reject() {
-    withData(shared_.dataMutex, kStoreWait, [&] { shared_.extraRecords = backupRecords_; });
+    // Cancel must always put the table back, so this wait has no limit.
+    withDataAlways(shared_.dataMutex, [&] { shared_.extraRecords = backupRecords_; });
     QDialog::reject();
 }
 

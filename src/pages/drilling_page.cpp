@@ -97,10 +97,12 @@ void DrillingPage::storeRopChoice(int index) {
 
 void DrillingPage::storeTypedRop(const QString& text) {
     // Runs on every keystroke: while "0.35" is typed the rate passes through
-    // 0, 0, 0.3 and 0.35. Text that is not a number changes nothing.
+    // 0, 0, 0.3 and 0.35. Text that is not a number changes nothing, and
+    // neither do "nan" and "inf": the clock would carry them into the depths
+    // for the rest of the run.
     const std::string typed = text.left(kMaxTypedText).toStdString();
     const std::optional<float> rop = scanFloat(typed);
-    if (!rop) return;
+    if (!rop || !std::isfinite(*rop)) return;
     withData(shared_.dataMutex, kDataWait, [&] {
         shared_.sim.ropTyped = *rop;
         shared_.sim.ropChoice = -1;

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace korvane::ui {
 
@@ -36,6 +37,11 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QFrame(parent) {
         connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
             if (text.size() == 3 && i < 3) focusField(i + 1);
         });
+        // The validator lets "256".."999" through as unfinished input; an octet
+        // above 255 becomes 255, as the Windows address control does it.
+        connect(field, &QLineEdit::editingFinished, this, [field] {
+            if (field->text().toInt() > 255) field->setText(QStringLiteral("255"));
+        });
     }
     setFocusProxy(fields_[0]);
 }
@@ -63,7 +69,7 @@ std::array<int, 4> IpAddressEdit::octets() const {
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         const int value = fields_[i]->text().toInt(&ok);
-        result[i] = ok && value >= 0 && value <= 255 ? value : 0;
+        result[i] = !ok || value < 0 ? 0 : std::min(value, 255);
     }
     return result;
 }

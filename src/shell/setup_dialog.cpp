@@ -107,8 +107,9 @@ bool SetupDialog::storeComPort() {
         warn(ui::kInvalidComPort);
         return false;
     }
-    // A running link reads its settings under the mutex, so the store takes it too.
-    withData(shared_.dataMutex, kStoreWait, [&] { shared_.link.comPort = *port; });
+    // A running link reads its settings under the mutex, so the store takes it
+    // too, and waits for it: OK must never be lost.
+    withDataAlways(shared_.dataMutex, [&] { shared_.link.comPort = *port; });
     return true;
 }
 
@@ -121,7 +122,7 @@ bool SetupDialog::storeInterval() {
         return false;
     }
     const float seconds = *interval < kMinimumInterval ? kMinimumInterval : *interval;
-    withData(shared_.dataMutex, kStoreWait, [&] { shared_.link.transmitInterval = seconds; });
+    withDataAlways(shared_.dataMutex, [&] { shared_.link.transmitInterval = seconds; });
     return true;
 }
 
@@ -130,7 +131,7 @@ void SetupDialog::accept() {
     // keeps the earlier ones, as the operator will fix only the refused field.
     if (medium_ == kMediumUdp) {
         const auto octets = ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)->octets();
-        withData(shared_.dataMutex, kStoreWait, [&] {
+        withDataAlways(shared_.dataMutex, [&] {
             for (int i = 0; i < 4; ++i) shared_.link.ipAddress[i] = octets[i];
         });
     } else if (!storeComPort()) {

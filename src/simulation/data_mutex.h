@@ -21,4 +21,13 @@ bool withData(DataMutex& mutex, std::chrono::milliseconds timeout, Work&& work) 
     return true;
 }
 
+// For the few stores that must not be lost (a dialog's OK or Cancel): waits as
+// long as it takes. Every holder keeps the mutex for microseconds and never
+// across input, output or a dialog, so this is never long.
+template <typename Work>
+void withDataAlways(DataMutex& mutex, Work&& work) {
+    std::lock_guard lock(mutex);
+    work();
+}
+
 }  // namespace korvane

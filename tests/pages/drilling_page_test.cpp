@@ -78,6 +78,18 @@ TEST_F(DrillingPageTest, TypedRateIsReadOnEveryKeystroke) {
     typeRop("0.35 min");
     EXPECT_FLOAT_EQ(shared.sim.rateOfPenetration(), 0.35f) << "trailing text is ignored";
 
+    for (const char* endless : {"nan", "inf", "-infinity"}) {
+        typeRop(endless);
+        EXPECT_FLOAT_EQ(shared.sim.rateOfPenetration(), 0.35f) << endless << " is no rate";
+    }
+
+    // Leaving the box with text that matches a line keeps the typed rate.
+    typeRop("0.50");
+    get<QComboBox>(id::kPumpRateCombos[0])->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(shared.sim.ropChoice, -1);
+    EXPECT_FLOAT_EQ(shared.sim.rateOfPenetration(), 0.50f);
+
     // Picking a line, even the one still current in the list, ends the typed rate.
     QComboBox* rop = get<QComboBox>(id::kRopCombo);
     rop->setFocus();

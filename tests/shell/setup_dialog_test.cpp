@@ -194,6 +194,21 @@ TEST(SetupDialogTest, UdpStoresTheAddressAndIgnoresTheComField) {
     EXPECT_EQ(shared.link.ipAddress[3], 7);
 }
 
+TEST(SetupDialogTest, AnOctetAbove255BecomesTheHighest) {
+    SharedState shared;
+    shared.link.medium = kMediumUdp;
+    Opened setup(shared);
+    auto* address = setup.get<ui::IpAddressEdit>(id::kIpAddressField);
+    address->setOctets({10, 0, 0, 7});
+    QLineEdit* last = address->findChild<QLineEdit*>(QStringLiteral("octet4"));
+    ASSERT_NE(last, nullptr);
+    last->selectAll();
+    QTest::keyClicks(last, QStringLiteral("300"));
+    EXPECT_EQ(address->octets()[3], 255) << "never a silent 0";
+    EXPECT_TRUE(setup.pressOk().empty());
+    EXPECT_EQ(shared.link.ipAddress[3], 255);
+}
+
 TEST(SetupDialogTest, MediumButtonsSwitchFieldsAndKeepTheModeInForce) {
     SharedState shared;
     Opened setup(shared);
