@@ -8,7 +8,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test deps build bench format check-format test-asan test-tsan clean
+.PHONY: run test deps build bench screenshots format check-format test-asan test-tsan clean
 
 deps:
 	@scripts/install-deps.sh
@@ -27,6 +27,12 @@ run: build
 
 bench: build
 	$(BUILD)/bench/korvane_bench
+
+# Redraws the pictures in docs/ (offscreen, no display needed).
+screenshots: build
+	for what in drilling options aux-tracks gas-simulator setup define-records; do \
+	  $(BUILD)/src/shell/korvane-screenshot $$what docs/$$what.png || exit 1; \
+	done
 
 test-asan:
 	$(MAKE) test PRESET=asan-ubsan

@@ -1,17 +1,27 @@
-// korvane-screenshot TAB PATH: draws the main window with fresh start-up
-// values, tab TAB (0 Drilling .. 3 Gas Simulator) chosen, into the PNG file
-// PATH. No link is started and no file is read or written but PATH.
+// korvane-screenshot WHAT PATH: draws a part of Korvane into the PNG file PATH,
+// for the README. WHAT is a tab (drilling, options, aux-tracks, gas-simulator)
+// or a dialog (setup, define-records). The rig shown is a made-up one a little
+// way into a well; no link is started, and no file is touched but PATH and a
+// temporary folder of its own.
 #include <QApplication>
+#include <QEventLoop>
 #include <QTabWidget>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "links/link_control.h"
+#include "pages/define_records_dialog.h"
 #include "shell/main_window.h"
 #include "shell/settings_file.h"
+#include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
 #include "simulation/shared_state.h"
+#include "tables/aux_track_ops.h"
+#include "tables/extra_record_file.h"
+#include "tables/extra_record_ops.h"
 
 namespace {
 
@@ -23,35 +33,94 @@ public:
     void remove() override {}
 };
 
+// A rig some hours into drilling, with a little of everything defined.
+void fillDemonstrationRig(korvane::SharedState& shared) {
+    korvane::SimState& sim = shared.sim;
+    sim.holeDepth = 4521.25f;
+    sim.bitDepth = 4498.5f;
+    sim.totalStrokes[0] = 16203.4;
+    sim.totalStrokes[1] = 14388.9;
+    sim.totalStrokes[2] = 2210.0;
+    sim.pumpSpmChoice[1] = 1;
+    sim.pumpCirculating[2] = 0;
+    sim.receivedGas.store(12.5f);
+    sim.gasOutput = 35.0f;
+    sim.sendSimulatedGas = 1;
+    korvane::addAuxTrack(shared.auxTracks, "0824", 0.0f, 250.0f);
+    korvane::addAuxTrack(shared.auxTracks, "0121", 500.0f, 3500.0f);
+    korvane::appendExtraRecord(shared.extraRecords, 2, 10, 12.5f);
+    korvane::appendExtraRecord(shared.extraRecords, 8, 21, 250.0f);
+}
+
+// Lets timers run for `ms`, so a page shows its first refresh.
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool save(QWidget& widget, const char* path) {
+    widget.show();
+    QApplication::processEvents();
+    return widget.grab().save(QString::fromLocal8Bit(path), "PNG");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     if (argc != 3) {
-        std::fprintf(stderr, "usage: korvane-screenshot TAB PATH\n");
+        std::fprintf(stderr,
+                     "usage: korvane-screenshot WHAT PATH\n"
+                     "WHAT: drilling, options, aux-tracks, gas-simulator, setup, define-records\n");
         return 2;
     }
-    const int tab = std::atoi(argv[1]);
-    if (tab < 0 || tab > 3) {
-        std::fprintf(stderr, "korvane-screenshot: TAB is 0 to 3\n");
+    const std::string what = argv[1];
+    const char* path = argv[2];
+    const char* const tabs[] = {"drilling", "options", "aux-tracks", "gas-simulator"};
+    int tab = -1;
+    for (int i = 0; i < 4; ++i) {
+        if (what == tabs[i]) tab = i;
+    }
+    if (tab < 0 && what != "setup" && what != "define-records") {
+        std::fprintf(stderr, "korvane-screenshot: unknown WHAT '%s'\n", what.c_str());
         return 2;
     }
+
+    // A folder of its own: the defaults, not the working directory's tables.
+    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-shot-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return 1;
+    const std::filesystem::path folder = pattern;
 
     korvane::SharedState shared;
     korvane::LinkControl control;
-    // A folder without files: the defaults, not the working directory's tables.
-    const auto empty = std::filesystem::temp_directory_path() / "korvane-screenshot-none";
-    korvane::setStartupDefaults(shared, empty);
+    korvane::setStartupDefaults(shared, folder);
+    fillDemonstrationRig(shared);
+    // The Define WITS Records dialog reads its table from the file as it opens.
+    korvane::saveExtraRecords(shared.extraRecords, folder);
 
-    NoTray tray;
-    korvane::MainWindow window(shared, control, tray);
-    window.setTitle("Korvane (Not Connected)");
-    window.tabControl()->setCurrentIndex(tab);
-    window.showCentred();
-    QApplication::processEvents();
-    if (!window.grab().save(QString::fromLocal8Bit(argv[2]), "PNG")) {
-        std::fprintf(stderr, "korvane-screenshot: cannot write %s\n", argv[2]);
+    bool saved = false;
+    if (what == "setup") {
+        int32_t medium = 0;
+        korvane::SetupDialog dialog(shared, &medium);
+        saved = save(dialog, path);
+    } else if (what == "define-records") {
+        korvane::DefineRecordsDialog dialog(shared, nullptr, folder);
+        saved = save(dialog, path);
+    } else {
+        NoTray tray;
+        korvane::MainWindow window(shared, control, tray);
+        window.setTitle("Korvane (Streaming UDP)");
+        window.tabControl()->setCurrentIndex(tab);
+        window.showCentred();
+        runFor(1100);  // one refresh of the Drilling page's displays
+        saved = window.grab().save(QString::fromLocal8Bit(path), "PNG");
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    if (!saved) {
+        std::fprintf(stderr, "korvane-screenshot: cannot write %s\n", path);
         return 1;
     }
     return 0;

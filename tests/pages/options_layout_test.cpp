@@ -43,24 +43,5 @@ TEST(OptionsLayoutTest, TextsFitAndControlsStayInside) {
     }
 }
 
-TEST(OptionsLayoutTest, DefineRecordsDialogPicture) {
-    const char* folder = std::getenv("KORVANE_SCREENSHOT_DIR");
-    if (folder == nullptr) GTEST_SKIP() << "KORVANE_SCREENSHOT_DIR not set";
-    testing::TempWorkingDir dir;
-    auto shared = std::make_unique<SharedState>();
-    DefineRecordsDialog dialog(*shared, nullptr, dir.path());
-    auto* value = ui::control<QLineEdit>(&dialog, ids::define_records::kValueEdit);
-    auto* add = ui::control<QPushButton>(&dialog, ids::define_records::kAddButton);
-    for (const char* typed : {"250", "0.75", "12.5"}) {
-        value->clear();
-        QTest::keyClicks(value, typed);
-        QTest::mouseClick(add, Qt::LeftButton);
-    }
-    dialog.show();
-    QApplication::processEvents();
-    const QString path = QString::fromLocal8Bit(folder) + "/define-records.png";
-    EXPECT_TRUE(dialog.grab().save(path, "PNG")) << path.toStdString();
-}
-
 }  // namespace
 }  // namespace korvane
