@@ -6,6 +6,7 @@
 
 #include <sys/resource.h>
 
+#include <bit>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -39,6 +40,23 @@ private:
     std::filesystem::path path_;
 };
 
+// A fresh folder that is the working directory while the object lives.
+class TempWorkingDir {
+public:
+    TempWorkingDir() : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder_.path());
+    }
+    ~TempWorkingDir() {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+    }
+    const std::filesystem::path& path() const { return folder_.path(); }
+
+private:
+    TempFolder folder_;
+    std::filesystem::path previous_;
+};
+
 inline std::vector<uint8_t> readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -66,6 +84,11 @@ inline void writeText(const std::filesystem::path& path, std::string_view text) 
 inline void put32(std::vector<uint8_t>& bytes, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8)
         bytes.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+// Little-endian IEEE float, as the settings and records files store one.
+inline void putFloat(std::vector<uint8_t>& bytes, float value) {
+    put32(bytes, std::bit_cast<uint32_t>(value));
 }
 
 // While alive, writes to any file past `bytes` fail (EFBIG) instead of

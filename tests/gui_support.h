@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -160,21 +161,24 @@ private:
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-// A fresh folder that is the working directory while the object lives.
-class TempWorkingDir {
-public:
-    TempWorkingDir() : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder_.path());
-    }
-    ~TempWorkingDir() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous_, ignored);
-    }
-    const std::filesystem::path& path() const { return folder_.path(); }
+// A tab page over a state of its own, made afresh as choosing its tab does.
+template <typename Page>
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override { open(); }
 
-private:
-    TempFolder folder_;
-    std::filesystem::path previous_;
+    void open() {
+        page.reset();
+        page = std::make_unique<Page>(*shared, nullptr);
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    }
+
+    QString text(int id) const { return ui::control<QLabel>(page.get(), id)->text(); }
+
+    std::unique_ptr<SharedState> shared = std::make_unique<SharedState>();
+    std::unique_ptr<Page> page;
+    ModalDriver modals;
 };
 
 // A stretched check box ignores clicks outside its indicator.
@@ -197,6 +201,12 @@ inline void clickRow(QListWidget* list, int row, Qt::KeyboardModifiers modifiers
 inline QStringList lines(const QListWidget* list) {
     QStringList out;
     for (int row = 0; row < list->count(); ++row) out << list->item(row)->text();
+    return out;
+}
+
+inline QStringList lines(const QComboBox* combo) {
+    QStringList out;
+    for (int row = 0; row < combo->count(); ++row) out << combo->itemText(row);
     return out;
 }
 

@@ -55,7 +55,7 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
-        ASSERT_TRUE(testing::TemporaryWorkingDirectory::mapPort(kPort, pty.slavePath()));
+        ASSERT_TRUE(testing::mapPort(kPort, pty.slavePath()));
         // A receiver line without software flow control, so that noise holding
         // XOFF cannot stop the link's output.
         setSoftwareFlowControl(false);
@@ -138,7 +138,7 @@ protected:
         std::this_thread::sleep_for(300ms);
     }
 
-    testing::TemporaryWorkingDirectory directory;
+    testing::TempWorkingDir directory;
     testing::PseudoTerminal pty;
     SharedState shared;
     LinkControl control;

@@ -18,10 +18,10 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(pty.ok());
-        ASSERT_TRUE(testing::TemporaryWorkingDirectory::mapPort(kPort, pty.slavePath()));
+        ASSERT_TRUE(testing::mapPort(kPort, pty.slavePath()));
     }
 
-    testing::TemporaryWorkingDirectory directory;
+    testing::TempWorkingDir directory;
     testing::PseudoTerminal pty;
 };
 

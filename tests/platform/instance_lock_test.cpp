@@ -15,6 +15,8 @@
 #include <optional>
 #include <string>
 
+#include "file_fixtures.h"
+
 namespace korvane {
 namespace {
 
@@ -24,19 +26,15 @@ namespace fs = std::filesystem;
 class InstanceLockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/korvane-lock-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
         const char* old = std::getenv("XDG_RUNTIME_DIR");
         if (old) oldRuntimeDir_ = old;
-        ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", folder_.path().c_str(), 1);
     }
     void TearDown() override {
         if (oldRuntimeDir_)
             ::setenv("XDG_RUNTIME_DIR", oldRuntimeDir_->c_str(), 1);
         else
             ::unsetenv("XDG_RUNTIME_DIR");
-        fs::remove_all(folder_);
     }
 
     // Exit status of a child process that tries to take the lock: 0 taken, 1 refused.
@@ -48,7 +46,7 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    fs::path folder_;
+    testing::TempFolder folder_;
     std::optional<std::string> oldRuntimeDir_;
 };
 

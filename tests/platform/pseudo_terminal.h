@@ -1,17 +1,18 @@
 #pragma once
 
 // Test fixtures for serial code: a pseudo-terminal pair standing in for a
-// serial line, and a private working directory in which it is mapped as COMn.
+// serial line, and the COMn name that maps it into the working directory.
 
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "file_fixtures.h"
 
 namespace korvane::testing {
 
@@ -80,36 +81,13 @@ private:
     std::string slavePath_;
 };
 
-// A fresh temporary directory as the working directory for one test; the old
-// one is restored and the directory removed afterwards.
-class TemporaryWorkingDirectory {
-public:
-    TemporaryWorkingDirectory() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) {
-            path_ = pattern;
-            std::filesystem::current_path(path_);
-        }
-    }
-    ~TemporaryWorkingDirectory() {
-        std::filesystem::current_path(previous_);
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TemporaryWorkingDirectory(const TemporaryWorkingDirectory&) = delete;
-    TemporaryWorkingDirectory& operator=(const TemporaryWorkingDirectory&) = delete;
-
-    // Makes COMn name `target`, as a user does for a USB adapter.
-    static bool mapPort(int portNumber, const std::string& target) {
-        std::error_code error;
-        std::filesystem::create_symlink(target, "COM" + std::to_string(portNumber), error);
-        return !error;
-    }
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
+// Makes COMn in the working directory name `target`, as a user does for a USB
+// adapter (with a testing::TempWorkingDir as the working directory).
+inline bool mapPort(int portNumber, const std::string& target) {
+    std::error_code error;
+    std::filesystem::create_symlink(target, "COM" + std::to_string(portNumber), error);
+    return !error;
+}
 
 inline std::chrono::milliseconds elapsedSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -

@@ -17,7 +17,7 @@ class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(pty.ok()); }
 
-    testing::TemporaryWorkingDirectory directory;
+    testing::TempWorkingDir directory;
     testing::PseudoTerminal pty;
 };
 
@@ -27,7 +27,7 @@ TEST_F(SerialPortTest, ComNumberMapsToWorkingDirectoryEntryElseTtyS) {
     EXPECT_EQ(serialDevicePath(0), "");
     EXPECT_EQ(serialDevicePath(-4), "");
     // The entry counts even when it leads nowhere: the open then fails.
-    ASSERT_TRUE(testing::TemporaryWorkingDirectory::mapPort(3, "/nonexistent/ttyX"));
+    ASSERT_TRUE(testing::mapPort(3, "/nonexistent/ttyX"));
     EXPECT_EQ(serialDevicePath(3), "COM3");
     EXPECT_EQ(SerialPort::open(serialDevicePath(3), 9600), nullptr);
 }

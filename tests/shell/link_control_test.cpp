@@ -1,8 +1,6 @@
 #include "links/link_control.h"
 
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "links/udp_links.h"
+#include "platform/pseudo_terminal.h"
 #include "platform/udp_socket.h"
 #include "simulation/shared_state.h"
 
@@ -19,7 +18,6 @@ namespace korvane {
 namespace {
 
 using namespace std::chrono_literals;
-namespace fs = std::filesystem;
 
 const Ipv4Address kLinkPort{{127, 0, 0, 1}, kWitsUdpPort};
 
@@ -37,11 +35,6 @@ public:
 class LinkControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/korvane-link-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        oldFolder_ = fs::current_path();
-        fs::current_path(folder_);
         const int32_t loopback[4] = {127, 0, 0, 1};
         std::copy(loopback, loopback + 4, shared_.link.ipAddress);
         shared_.link.transmitInterval = 0.5f;
@@ -49,22 +42,6 @@ protected:
     void TearDown() override {
         RecordingUi quiet;
         startLink(shared_, control_, quiet, kMediumNone);  // no thread outlives the test
-        for (int fd : ptys_) ::close(fd);
-        fs::current_path(oldFolder_);
-        fs::remove_all(folder_);
-    }
-
-    // Makes COMn a pseudo-terminal; the test keeps the other end open and
-    // returns it.
-    int makeSerialPort(int32_t number) {
-        int master = -1;
-        int slave = -1;
-        char name[256];
-        EXPECT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-        ::close(slave);
-        ptys_.push_back(master);
-        fs::create_symlink(name, folder_ / ("COM" + std::to_string(number)));
-        return master;
     }
 
     int32_t start(int32_t medium, int32_t interrogated = 0) {
@@ -86,9 +63,8 @@ protected:
     SharedState shared_;
     LinkControl control_;
     RecordingUi ui_;
-    fs::path folder_;
-    fs::path oldFolder_;
-    std::vector<int> ptys_;
+    testing::TempWorkingDir folder_;
+    testing::PseudoTerminal pty_;  // the other end of a serial port, kept open
 };
 
 TEST_F(LinkControlTest, NoLinkWantedIsNotConnectedWithoutAMessage) {
@@ -101,7 +77,8 @@ TEST_F(LinkControlTest, NoLinkWantedIsNotConnectedWithoutAMessage) {
 
 TEST_F(LinkControlTest, EachLinkNamesItselfAndReplacesTheOneBefore) {
     shared_.link.comPort = 3;
-    makeSerialPort(3);
+    pty_.closeSlave();
+    ASSERT_TRUE(testing::mapPort(3, pty_.slavePath()));
     struct Case {
         const char* legend;
         int32_t medium;
@@ -133,7 +110,7 @@ TEST_F(LinkControlTest, EachLinkNamesItselfAndReplacesTheOneBefore) {
 
 TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
     // A regular file where the device should be is no serial port.
-    std::ofstream(folder_ / "COM7") << "not a terminal";
+    std::ofstream("COM7") << "not a terminal";
     UdpSocket squatter = *UdpSocket::open();
     ASSERT_TRUE(squatter.bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort}));
 

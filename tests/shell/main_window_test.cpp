@@ -1,8 +1,6 @@
 #include "shell/main_window.h"
 
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <unistd.h>
 
 #include <QCloseEvent>
 #include <QLineEdit>
@@ -20,6 +18,7 @@
 #include "links/link_control.h"
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
+#include "platform/pseudo_terminal.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "shell/session.h"
@@ -171,24 +170,11 @@ TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton
 }
 
 // Runs in a folder of its own, where "COM7" is a link to a pseudo-terminal.
-class WorkingFolder {
-public:
-    explicit WorkingFolder(const std::filesystem::path& path)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~WorkingFolder() { std::filesystem::current_path(previous_); }
-
-private:
-    std::filesystem::path previous_;
-};
-
 TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
-    int master = -1;
-    int slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    std::filesystem::create_symlink(::ttyname(slave), folder / "COM7");
-    WorkingFolder inFolder(folder.path());
+    testing::TempWorkingDir inFolder;
+    testing::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(testing::mapPort(7, pty.slavePath()));
 
     MainWindow window(shared, control, tray);
     // Loopback only: the streaming link sends to this peer.
@@ -218,8 +204,6 @@ TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
         EXPECT_EQ(shared.link.medium, c.medium);
     }
     for (const testing::Message& box : modals.messages()) ADD_FAILURE() << box.text.toStdString();
-    ::close(slave);
-    ::close(master);
 }
 
 TEST_F(MainWindowTest, LinkErrorIsACriticalBoxCaptionedKorvane) {
