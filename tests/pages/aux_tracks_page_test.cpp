@@ -30,19 +30,8 @@ using testing::nextFrame;
 using testing::typeInto;
 using ui::control;
 
-class AuxTracksPageTest : public ::testing::Test {
+class AuxTracksPageTest : public testing::PageTest<AuxTracksPage> {
 protected:
-    void SetUp() override { open(); }
-
-    // Creates the page afresh, as choosing its tab does.
-    void open() {
-        page.reset();
-        page = std::make_unique<AuxTracksPage>(*shared, nullptr);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
-    }
-
-    QString text(int id) const { return control<QLabel>(page.get(), id)->text(); }
     QSlider* slider() const { return control<QSlider>(page.get(), id::kValueSlider); }
     QListWidget* list() const { return control<QListWidget>(page.get(), id::kTrackList); }
     bool enabled(int id) const { return control<QWidget>(page.get(), id)->isEnabled(); }
@@ -75,10 +64,6 @@ protected:
         click(id::kAddButton);
         return seen;
     }
-
-    std::unique_ptr<SharedState> shared = std::make_unique<SharedState>();
-    std::unique_ptr<AuxTracksPage> page;
-    testing::ModalDriver modals;
 };
 
 // Tracks put straight into the table, as a settings load would.

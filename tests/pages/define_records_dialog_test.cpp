@@ -64,11 +64,6 @@ protected:
         QTest::keyClicks(value(), typed);
         QTest::mouseClick(addButton(), Qt::LeftButton);
     }
-    static QStringList comboLines(const QComboBox* combo) {
-        QStringList out;
-        for (int k = 0; k < combo->count(); ++k) out << combo->itemText(k);
-        return out;
-    }
 
     testing::TempWorkingDir dir_;
     std::unique_ptr<SharedState> shared_ = std::make_unique<SharedState>();
@@ -82,32 +77,34 @@ TEST_F(DefineRecordsDialogTest, CatalogueFillsTheComboBoxes) {
         const char* legend;
         std::optional<std::string> file;
         Lines recordTypes, items;
+        const char* added;  // the line an add of 3 makes with the first choices
     };
     const Case cases[] = {
-        {"no file: the fallback", std::nullopt, {"02"}, {"10-Rate of Penetration"}},
-        {"empty file: nothing to choose", "", {}, {}},
+        {"no file: the fallback",
+         std::nullopt,
+         {"02"},
+         {"10-Rate of Penetration"},
+         "02 10 Value=3.00"},
+        {"empty file: nothing to choose, record 00 item 00", "", {}, {}, "00 00 Value=3.00"},
         {"first type's items shown",
          "1,2\n5,Depth Hole\n6,Bit Depth  // comment\n12,0\n",
          {"01", "12"},
-         {"05-Depth Hole", "06-Bit Depth"}},
+         {"05-Depth Hole", "06-Bit Depth"},
+         "01 05 Value=3.00"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         std::filesystem::remove(dir_.path() / kCatalogueFileName);
         if (c.file) writeCatalogue(*c.file);
+        shared_ = std::make_unique<SharedState>();
         open();
-        EXPECT_EQ(comboLines(recordTypes()), c.recordTypes);
-        EXPECT_EQ(comboLines(items()), c.items);
+        EXPECT_EQ(lines(recordTypes()), c.recordTypes);
+        EXPECT_EQ(lines(items()), c.items);
         EXPECT_EQ(items()->currentIndex(), c.items.empty() ? -1 : 0);
         EXPECT_FALSE(removeButton()->isEnabled());
+        add("3");
+        EXPECT_EQ(lines(list()), Lines{c.added});
     }
-}
-
-TEST_F(DefineRecordsDialogTest, EmptyCatalogueAddsRecordZeroItemZero) {
-    writeCatalogue("");
-    open();
-    add("3");
-    EXPECT_EQ(lines(list()), Lines{"00 00 Value=3.00"});
 }
 
 TEST_F(DefineRecordsDialogTest, ChangingTheRecordTypeStartsAtItsFirstItem) {
@@ -119,7 +116,7 @@ TEST_F(DefineRecordsDialogTest, ChangingTheRecordTypeStartsAtItsFirstItem) {
     EXPECT_EQ(items()->count(), 0);
     add("2");
     QTest::keyClick(recordTypes(), Qt::Key_Down);
-    EXPECT_EQ(comboLines(items()), Lines{"07-C"});
+    EXPECT_EQ(lines(items()), Lines{"07-C"});
     QTest::keyClick(recordTypes(), Qt::Key_Up);
     QTest::keyClick(recordTypes(), Qt::Key_Up);
     EXPECT_EQ(items()->currentText(), "05-A");

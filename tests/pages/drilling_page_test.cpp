@@ -47,9 +47,8 @@ protected:
 TEST_F(DrillingPageTest, FreshStartShowsTheDefaults) {
     open();
     QComboBox* rop = get<QComboBox>(id::kRopCombo);
-    ASSERT_EQ(rop->count(), kListSize);
-    const QStringList ropLines = {"0.00", "0.10", "0.25", "0.50", "0.75", "1.00", "2.00"};
-    for (int i = 0; i < kListSize; ++i) EXPECT_EQ(rop->itemText(i), ropLines[i]);
+    EXPECT_EQ(testing::lines(rop),
+              (QStringList{"0.00", "0.10", "0.25", "0.50", "0.75", "1.00", "2.00"}));
     EXPECT_EQ(rop->currentText(), QStringLiteral("0.10"));
     for (int n = 0; n < kPumpCount; ++n) {
         SCOPED_TRACE(n);

@@ -26,19 +26,8 @@ using testing::nextFrame;
 using testing::typeInto;
 using ui::control;
 
-class GasSimulatorPageTest : public ::testing::Test {
+class GasSimulatorPageTest : public testing::PageTest<GasSimulatorPage> {
 protected:
-    void SetUp() override { open(); }
-
-    // Creates the page afresh, as choosing its tab does.
-    void open() {
-        page.reset();
-        page = std::make_unique<GasSimulatorPage>(*shared, nullptr);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
-    }
-
-    QString text(int id) const { return control<QLabel>(page.get(), id)->text(); }
     QSlider* slider() const { return control<QSlider>(page.get(), id::kGasSlider); }
 
     // Opens Setup, types the bounds and presses OK.
@@ -51,10 +40,6 @@ protected:
         });
         QTest::mouseClick(control<QPushButton>(page.get(), id::kSetupButton), Qt::LeftButton);
     }
-
-    std::unique_ptr<SharedState> shared = std::make_unique<SharedState>();
-    std::unique_ptr<GasSimulatorPage> page;
-    testing::ModalDriver modals;
 };
 
 TEST_F(GasSimulatorPageTest, FreshPageShowsDefaultsAndSendsNothing) {
