@@ -23,16 +23,11 @@ namespace korvane {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::putFloat;
 using testing::TempFolder;
 
 const Ipv4Address kLinkPort{{127, 0, 0, 1}, kWitsUdpPort};
 const std::string kRequest = "&&\r\n0140 5\r\n!!\r\n";
-
-void putFloat(std::vector<uint8_t>& bytes, float value) {
-    uint32_t raw = 0;
-    std::memcpy(&raw, &value, sizeof raw);
-    testing::put32(bytes, raw);
-}
 
 float floatAt(const std::vector<uint8_t>& bytes, std::size_t offset) {
     float value = 0.0f;
@@ -157,37 +152,38 @@ TEST(HeadlessRun, AnswersFromItsSettingsAndSavesThemOnSigterm) {
     EXPECT_NE(echo.find("> &&\n> 1984KVT\n> !!\n"), std::string::npos);
 }
 
-TEST(HeadlessRun, OptionsOverrideTheSettingsAndAreSaved) {
-    TempFolder folder;  // no Korvane.ini: the defaults, then the options
-    const pid_t runner =
-        startHeadless(folder, {"--udp", "127.0.0.1", "--interrogated", "--interval", "0.2"});
-    ASSERT_TRUE(interrogate().has_value()) << readText(folder / "stderr.txt");
-    ASSERT_EQ(::kill(runner, SIGINT), 0);
-    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
+// Options override the defaults (no Korvane.ini here) and each signal that ends
+// the runner saves them. A hang-up (terminal closed, ssh session ended) is an
+// exit like the others, not a death that loses the settings.
+TEST(HeadlessRun, OptionsOverrideTheSettingsAndEveryEndingSignalSavesThem) {
+    struct Case {
+        const char* legend;
+        int signal;
+        std::string interval;
+        float saved;  // the interval in the saved file, s
+    };
+    const Case cases[] = {
+        {"SIGINT, an interval below the floor", SIGINT, "0.2", 0.5f},
+        {"SIGHUP", SIGHUP, "0.75", 0.75f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        const pid_t runner = startHeadless(
+            folder, {"--udp", "127.0.0.1", "--interrogated", "--interval", c.interval});
+        ASSERT_TRUE(interrogate().has_value()) << readText(folder / "stderr.txt");
+        ASSERT_EQ(::kill(runner, c.signal), 0);
+        EXPECT_EQ(waitForExit(runner, 5000ms), 0);
 
-    EXPECT_EQ(readText(folder / "stderr.txt"), "Korvane (Interrogated UDP)\n");
-    const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
-    ASSERT_EQ(saved.size(), 36u);
-    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 4),
-              (std::vector<uint8_t>{127, 0, 0, 1}));
-    EXPECT_FLOAT_EQ(floatAt(saved, 8), 0.5f);
-    EXPECT_EQ(intAt(saved, 16), 1);
-    EXPECT_EQ(intAt(saved, 20), 1);
-}
-
-// A hang-up (terminal closed, ssh session ended) is an exit like the others,
-// not a death that loses the settings.
-TEST(HeadlessRun, SighupEndsItAndSavesTheSettings) {
-    TempFolder folder;
-    const pid_t runner =
-        startHeadless(folder, {"--udp", "127.0.0.1", "--interrogated", "--interval", "0.75"});
-    ASSERT_TRUE(interrogate().has_value()) << readText(folder / "stderr.txt");
-    ASSERT_EQ(::kill(runner, SIGHUP), 0);
-    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
-    const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
-    ASSERT_EQ(saved.size(), 36u);
-    EXPECT_FLOAT_EQ(floatAt(saved, 8), 0.75f);
-    EXPECT_EQ(intAt(saved, 16), 1);  // the link was up at the end
+        EXPECT_EQ(readText(folder / "stderr.txt"), "Korvane (Interrogated UDP)\n");
+        const std::vector<uint8_t> saved = testing::readBytes(folder / "Korvane.ini");
+        ASSERT_EQ(saved.size(), 36u);
+        EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 4),
+                  (std::vector<uint8_t>{127, 0, 0, 1}));
+        EXPECT_FLOAT_EQ(floatAt(saved, 8), c.saved);
+        EXPECT_EQ(intAt(saved, 16), 1);  // medium: the link was up at the end
+        EXPECT_EQ(intAt(saved, 20), 1);  // interrogated
+    }
 }
 
 TEST(HeadlessRun, ALinkThatCannotStartIsReportedAndSavedAsNone) {

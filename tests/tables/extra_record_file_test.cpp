@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <optional>
 #include <random>
 
 #include "file_fixtures.h"
@@ -13,6 +13,7 @@ namespace {
 
 using testing::FileSizeLimit;
 using testing::put32;
+using testing::putFloat;
 using testing::readBytes;
 using testing::TempFolder;
 using testing::writeBytes;
@@ -26,10 +27,7 @@ std::vector<uint8_t> recordFile(uint32_t count, int records) {
         put32(bytes, static_cast<uint32_t>(k + 1));
         put32(bytes, static_cast<uint32_t>(k + 2));
         put32(bytes, 1);
-        const float value = static_cast<float>(k) + 0.5f;
-        uint32_t bits;
-        std::memcpy(&bits, &value, 4);
-        put32(bytes, bits);
+        putFloat(bytes, static_cast<float>(k) + 0.5f);
     }
     return bytes;
 }
@@ -37,9 +35,9 @@ std::vector<uint8_t> recordFile(uint32_t count, int records) {
 TEST(ExtraRecordFile, LoadKeepsTheCountAndTheRecordsPresent) {
     struct Case {
         const char* legend;
-        std::vector<uint8_t> file;
-        int32_t count;  // expected extraRecordCount
-        int read;       // records that carry data; the rest of the count are zero records
+        std::optional<std::vector<uint8_t>> file;  // nullopt: no file at all
+        int32_t count;                             // expected extraRecordCount
+        int read;  // records that carry data; the rest of the count are zero records
     };
     const Case cases[] = {
         {"three records", recordFile(3, 3), 3, 3},
@@ -55,15 +53,17 @@ TEST(ExtraRecordFile, LoadKeepsTheCountAndTheRecordsPresent) {
          3, 1},
         {"negative count: empty table", recordFile(0xfffffffeu, 3), 0, 0},
         {"count 0", recordFile(0, 0), 0, 0},
-        {"half a count: empty table", {7, 0}, 0, 0},
-        {"empty file", {}, 0, 0},
+        {"half a count: empty table", std::vector<uint8_t>{7, 0}, 0, 0},
+        {"empty file", std::vector<uint8_t>{}, 0, 0},
+        {"no file: empty table", std::nullopt, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.legend);
         TempFolder folder;
-        writeBytes(folder / kExtraRecordFileName, c.file);
+        if (c.file) writeBytes(folder / kExtraRecordFileName, *c.file);
         ExtraRecordTable table;
-        table.extraRecords[99].value = 9.0f;  // the load starts from a cleared table
+        table.extraRecordCount = 4;  // the load starts from a cleared table
+        table.extraRecords[99].value = 9.0f;
         loadExtraRecords(table, folder.path());
         EXPECT_EQ(table.extraRecordCount, c.count);
         for (int k = 0; k < kExtraRecordSlots; ++k) {
@@ -80,14 +80,6 @@ TEST(ExtraRecordFile, LoadKeepsTheCountAndTheRecordsPresent) {
             }
         }
     }
-}
-
-TEST(ExtraRecordFile, NoFileGivesAnEmptyTable) {
-    TempFolder folder;
-    ExtraRecordTable table;
-    table.extraRecordCount = 4;
-    loadExtraRecords(table, folder.path());
-    EXPECT_EQ(table.extraRecordCount, 0);
 }
 
 TEST(ExtraRecordFile, SaveWritesCountAndRecordsByteForByte) {
