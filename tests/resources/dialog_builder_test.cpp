@@ -160,20 +160,21 @@ TEST(IpAddressEditTest, DotsAndThirdDigitsMoveToTheNextField) {
     edit.show();
     edit.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&edit));
-    edit.field(0)->setFocus();
-    edit.field(0)->selectAll();
-    for (QChar c : QStringLiteral("10.0.0.7")) {
-        ASSERT_NE(QApplication::focusWidget(), nullptr);
-        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    struct Case {
+        const char* typed;
+        std::array<int, 4> octets;
+    };
+    const Case cases[] = {{"10.0.0.7", {10, 0, 0, 7}}, {"192168001100", {192, 168, 1, 100}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        edit.field(0)->setFocus();
+        edit.field(0)->selectAll();
+        for (QChar key : QString::fromLatin1(c.typed)) {
+            ASSERT_NE(QApplication::focusWidget(), nullptr);
+            QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+        }
+        EXPECT_EQ(edit.octets(), c.octets);
     }
-    EXPECT_EQ(edit.octets(), (std::array<int, 4>{10, 0, 0, 7}));
-    edit.field(0)->setFocus();
-    edit.field(0)->selectAll();
-    for (QChar c : QStringLiteral("192168001100")) {
-        ASSERT_NE(QApplication::focusWidget(), nullptr);
-        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-    }
-    EXPECT_EQ(edit.octets(), (std::array<int, 4>{192, 168, 1, 100}));
 }
 
 }  // namespace

@@ -72,41 +72,61 @@ TEST(SetupDialogTest, NotConnectedOpensOnRs232AndOkStartsRs232) {
     EXPECT_EQ(setup.medium, kMediumRs232);
 }
 
-TEST(SetupDialogTest, IntervalTexts) {
+// A typed interval or port is stored, or refused with a warning while the
+// dialog stays open and the settings keep their old values (3.0 s, COM4).
+TEST(SetupDialogTest, IntervalAndComPortTexts) {
+    const char* const badInterval = "Invalid Transmit Interval!";
+    const char* const badPort = "Invalid Com Port!";
     struct Case {
         const char* legend;
+        int edit;
         const char* text;
-        float stored;  // 0: refused
+        float interval;  // stored afterwards
+        int32_t comPort;
+        const char* warning;  // nullptr: accepted
     };
+    const int interval = id::kIntervalEdit;
+    const int port = id::kComPortEdit;
     const Case cases[] = {
-        {"below the floor is raised to it", "0.2", 0.5f},
-        {"blanks before and a unit after", "  7.5 sec", 7.5f},
-        {"plain", "12", 12.0f},
-        {"no upper limit", "86400", 86400.0f},
-        {"empty", "", 0.0f},
-        {"not a number", "abc", 0.0f},
-        {"nan reads as a number but is no interval", "nan", 0.0f},
-        {"nor is infinity", "inf", 0.0f},
+        {"interval below the floor is raised to it", interval, "0.2", 0.5f, 4, nullptr},
+        {"interval with blanks before and a unit after", interval, "  7.5 sec", 7.5f, 4, nullptr},
+        {"plain interval", interval, "12", 12.0f, 4, nullptr},
+        {"no upper limit to the interval", interval, "86400", 86400.0f, 4, nullptr},
+        {"empty interval", interval, "", 3.0f, 4, badInterval},
+        {"interval not a number", interval, "abc", 3.0f, 4, badInterval},
+        {"nan reads as a number but is no interval", interval, "nan", 3.0f, 4, badInterval},
+        {"nor is infinity", interval, "inf", 3.0f, 4, badInterval},
+        {"port zero", port, "0", 3.0f, 4, badPort},
+        {"port above 99", port, "100", 3.0f, 4, badPort},
+        {"empty port", port, "", 3.0f, 4, badPort},
+        {"port in letters", port, "COM3", 3.0f, 4, badPort},
+        {"negative port", port, "-4", 3.0f, 4, badPort},
+        {"lowest port", port, "1", 3.0f, 1, nullptr},
+        {"highest port", port, "99", 3.0f, 99, nullptr},
+        {"letters after the port number", port, "12abc", 3.0f, 12, nullptr},
+        {"blanks around the port", port, "  5  ", 3.0f, 5, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         SharedState shared;
         shared.link.transmitInterval = 3.0f;
+        shared.link.comPort = 4;
         Opened setup(shared);
-        setup.type(id::kIntervalEdit, QString::fromLatin1(c.text));
+        setup.type(c.edit, QString::fromLatin1(c.text));
         const auto warnings = setup.pressOk();
-        if (c.stored > 0.0f) {
+        EXPECT_FLOAT_EQ(shared.link.transmitInterval, c.interval);
+        EXPECT_EQ(shared.link.comPort, c.comPort);
+        if (c.warning == nullptr) {
             EXPECT_TRUE(warnings.empty());
             EXPECT_TRUE(setup.acceptedAndClosed());
-            EXPECT_FLOAT_EQ(shared.link.transmitInterval, c.stored);
+            EXPECT_EQ(setup.medium, kMediumRs232);
         } else {
             ASSERT_EQ(warnings.size(), 1u);
-            EXPECT_EQ(warnings[0].text, QStringLiteral("Invalid Transmit Interval!"));
+            EXPECT_EQ(warnings[0].text, QString::fromLatin1(c.warning));
             EXPECT_EQ(warnings[0].title, QStringLiteral("Korvane"));
             EXPECT_EQ(warnings[0].icon, QMessageBox::Warning);
             EXPECT_TRUE(setup.dialog.isVisible()) << "the dialog stays open";
             EXPECT_EQ(setup.medium, kUntouched);
-            EXPECT_FLOAT_EQ(shared.link.transmitInterval, 3.0f);
         }
     }
 }
@@ -120,47 +140,6 @@ TEST(SetupDialogTest, RaisedIntervalShowsNextTime) {
     }
     Opened again(shared);
     EXPECT_EQ(again.get<QLineEdit>(id::kIntervalEdit)->text(), QStringLiteral("0.5"));
-}
-
-TEST(SetupDialogTest, ComPortTexts) {
-    struct Case {
-        const char* legend;
-        const char* text;
-        int32_t stored;  // 0: refused
-    };
-    const Case cases[] = {
-        {"zero", "0", 0},
-        {"above 99", "100", 0},
-        {"empty", "", 0},
-        {"letters", "COM3", 0},
-        {"negative", "-4", 0},
-        {"lowest", "1", 1},
-        {"highest", "99", 99},
-        {"letters after the number", "12abc", 12},
-        {"blanks around", "  5  ", 5},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.legend);
-        SharedState shared;
-        shared.link.comPort = 4;
-        Opened setup(shared);
-        setup.type(id::kComPortEdit, QString::fromLatin1(c.text));
-        const auto warnings = setup.pressOk();
-        if (c.stored > 0) {
-            EXPECT_TRUE(warnings.empty());
-            EXPECT_TRUE(setup.acceptedAndClosed());
-            EXPECT_EQ(shared.link.comPort, c.stored);
-            EXPECT_EQ(setup.medium, kMediumRs232);
-        } else {
-            ASSERT_EQ(warnings.size(), 1u);
-            EXPECT_EQ(warnings[0].text, QStringLiteral("Invalid Com Port!"));
-            EXPECT_EQ(warnings[0].title, QStringLiteral("Korvane"));
-            EXPECT_EQ(warnings[0].icon, QMessageBox::Warning);
-            EXPECT_TRUE(setup.dialog.isVisible());
-            EXPECT_EQ(shared.link.comPort, 4);
-            EXPECT_EQ(setup.medium, kUntouched);
-        }
-    }
 }
 
 TEST(SetupDialogTest, ValidValuesStayStoredWhenALaterOneIsRefused) {
