@@ -54,6 +54,8 @@ void expectDefaultLink(const SharedState& shared) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(shared.link.ipAddress[i], kPeer[i]);
     EXPECT_EQ(shared.link.interrogated, 0);
     EXPECT_EQ(shared.link.medium, 0);
+    EXPECT_EQ(shared.link.comPort, 1);
+    EXPECT_EQ(shared.link.baudIndex, 1);
     EXPECT_EQ(shared.reservedSetting, 0.1f);
     EXPECT_EQ(shared.link.transmitInterval, 3.0f);
 }
@@ -91,8 +93,6 @@ TEST(SettingsFile, FirstRunUsesDefaultsAndWritesA36ByteFile) {
     auto shared = startedState(folder);
     EXPECT_EQ(loadSettings(*shared, folder.path()), 1);
     expectDefaultLink(*shared);
-    EXPECT_EQ(shared->link.comPort, 1);
-    EXPECT_EQ(shared->link.baudIndex, 1);
     EXPECT_EQ(shared->sim.transmitExtraRecords, 0);
     EXPECT_EQ(shared->sim.clockState, kClockRunning);
     EXPECT_EQ(shared->auxTracks.auxTrackCount, 0);
@@ -127,8 +127,6 @@ TEST(SettingsFile, StartupDefaultsClearTheTablesAndLoadTheExtraRecords) {
     setStartupDefaults(shared, folder.path());
 
     expectDefaultLink(shared);
-    EXPECT_EQ(shared.link.comPort, 1);
-    EXPECT_EQ(shared.link.baudIndex, 1);
     EXPECT_EQ(shared.auxTracks.auxTrackCount, 0);
     EXPECT_EQ(slotsInUse(shared), 0);
     EXPECT_STREQ(shared.auxTracks.tag[9], "");
