@@ -220,12 +220,6 @@ TEST(BuildFrame, CasesLineByLine) {
     }
 }
 
-TEST(BuildFrame, FreshStartSendsDepthsAndThreePumps) {
-    SharedState s;
-    EXPECT_EQ(frameOf(s), kGreeting + lines({"&&", "01080.0000", "01100.0000", "012390.00",
-                                             "012490.00", "012590.00", "!!"}));
-}
-
 TEST(BuildFrame, ExtraRecordCountOutsideTheTableIsClamped) {
     auto s = quietState();
     s->sim.transmitExtraRecords = 1;
@@ -540,6 +534,7 @@ protected:
     }
 };
 
+// Both depths and the three pumps at 90 spm.
 TEST_F(GoldenFrames, FreshStart) {
     SharedState s;
     check("fresh_start", s);
