@@ -61,6 +61,20 @@ void addExtra(SharedState& s, int32_t record, int32_t item, float value) {
     ASSERT_GE(appendExtraRecord(s.extraRecords, record, item, value), 0);
 }
 
+// On a quiet state: bit depth 1500 ft, pump 1 at 90 spm and three extraneous
+// records, two of them in record 01.
+void workedExample(SharedState& s) {
+    s.sim.dropBitDepth = 0;
+    s.sim.bitDepth = 1500.0f;
+    s.sim.pumpCirculating[0] = 1;
+    s.sim.transmitExtraRecords = 1;
+    addExtra(s, 1, 5, 2.0f);
+    addExtra(s, 2, 3, 7.5f);
+    addExtra(s, 1, 12, 0.5f);
+}
+const std::string kWorkedExample = lines({"&&", "01081500.0000", "012390.00", "!!", "&&", "01052.0",
+                                          "01120.5", "!!", "&&", "02037.5", "!!"});
+
 TEST(BuildFrame, CasesLineByLine) {
     struct Case {
         const char* legend;
@@ -70,18 +84,7 @@ TEST(BuildFrame, CasesLineByLine) {
     const Case cases[] = {
         {"every line off: greeting and an empty data record", [](SharedState&) {},
          lines({"&&", "!!"})},
-        {"worked example",
-         [](SharedState& s) {
-             s.sim.dropBitDepth = 0;
-             s.sim.bitDepth = 1500.0f;
-             s.sim.pumpCirculating[0] = 1;
-             s.sim.transmitExtraRecords = 1;
-             addExtra(s, 1, 5, 2.0f);
-             addExtra(s, 2, 3, 7.5f);
-             addExtra(s, 1, 12, 0.5f);
-         },
-         lines({"&&", "01081500.0000", "012390.00", "!!", "&&", "01052.0", "01120.5", "!!", "&&",
-                "02037.5", "!!"})},
+        {"worked example", workedExample, kWorkedExample},
         {"a float depth shows its binary value in the last digits",
          [](SharedState& s) {
              s.sim.dropBitDepth = 0;
@@ -268,11 +271,7 @@ TEST(BuildFrame, OverwritesWhatTheBufferHeldBefore) {
 
 TEST(BuildFrame, DecimalPointStaysAPointUnderAGermanLocale) {
     auto s = quietState();
-    s->sim.dropBitDepth = 0;
-    s->sim.bitDepth = 1500.0f;
-    s->sim.pumpCirculating[0] = 1;
-    s->sim.transmitExtraRecords = 1;
-    addExtra(*s, 1, 5, 2.5f);
+    workedExample(*s);
     const std::string previous = std::setlocale(LC_ALL, nullptr);
     if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
     char probe[16];
@@ -280,8 +279,7 @@ TEST(BuildFrame, DecimalPointStaysAPointUnderAGermanLocale) {
     const std::string frame = frameOf(*s);
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_STREQ(probe, "2,5") << "the locale did not take effect";
-    EXPECT_EQ(frame,
-              kGreeting + lines({"&&", "01081500.0000", "012390.00", "!!", "&&", "01052.5", "!!"}));
+    EXPECT_EQ(frame, kGreeting + kWorkedExample);
 }
 
 // printf in the "C" locale, the formats the frame is defined by.
@@ -542,13 +540,7 @@ TEST_F(GoldenFrames, FreshStart) {
 
 TEST_F(GoldenFrames, WorkedExample) {
     auto s = quietState();
-    s->sim.dropBitDepth = 0;
-    s->sim.bitDepth = 1500.0f;
-    s->sim.pumpCirculating[0] = 1;
-    s->sim.transmitExtraRecords = 1;
-    addExtra(*s, 1, 5, 2.0f);
-    addExtra(*s, 2, 3, 7.5f);
-    addExtra(*s, 1, 12, 0.5f);
+    workedExample(*s);
     check("worked_example", *s);
 }
 
