@@ -1,18 +1,11 @@
 // The Options page and its dialogs as laid out from their templates: every
-// text fits its control and every control lies inside its dialog. With
-// KORVANE_SCREENSHOT_DIR set, the Define WITS Records dialog is also saved
-// there as define-records.png for the documentation.
-#include <QLineEdit>
-#include <QPushButton>
-#include <cstdlib>
+// text fits its control and every control lies inside its dialog.
 #include <memory>
 
 #include "gui_support.h"
 #include "pages/define_records_dialog.h"
 #include "pages/edit_depths_dialog.h"
 #include "pages/options_page.h"
-#include "resources/control_ids.h"
-#include "resources/dialog_builder.h"
 
 namespace korvane {
 namespace {

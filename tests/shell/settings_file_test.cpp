@@ -143,15 +143,9 @@ TEST(SettingsFile, StartupDefaultsClearTheTablesAndLoadTheExtraRecords) {
 TEST(SettingsFile, SaveWritesTheLayoutByteForByte) {
     TempFolder folder;
     auto shared = startedState(folder);
-    shared->link.ipAddress[0] = 10;
-    shared->link.ipAddress[1] = 0;
-    shared->link.ipAddress[2] = 0;
-    shared->link.ipAddress[3] = 7;
+    shared->link = LinkSettings{kMediumUdp, 1, 1, 1, {10, 0, 0, 7}, 1.5f};  // interrogated UDP
     shared->reservedSetting = 0.25f;
-    shared->link.transmitInterval = 1.5f;
     shared->sim.transmitExtraRecords = 1;
-    shared->link.medium = kMediumUdp;
-    shared->link.interrogated = 1;
     shared->sim.holeDepth = 1234.5f;
     shared->sim.bitDepth = 1200.25f;
     addTrack(*shared, 1, "0145", 0, 100, 50, 1);
