@@ -100,10 +100,12 @@ int run(const std::vector<std::string>& arguments) {
     std::signal(SIGPIPE, SIG_IGN);
 
     // The clock and link threads may outlive the end of run() if they fail to
-    // stop, so what they use is never destroyed.
-    auto& shared = *new SharedState;
-    auto& control = *new LinkControl;
-    if (options.echo) control.observer = new EchoObserver;
+    // stop, so what they use is never destroyed (held by statics, so that
+    // leak checkers see it is meant to live for the whole process).
+    static auto& shared = *new SharedState;
+    static auto& control = *new LinkControl;
+    static auto& echo = *new EchoObserver;
+    if (options.echo) control.observer = &echo;
     StderrLinkUi ui;
 
     setStartupDefaults(shared);

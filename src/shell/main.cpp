@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
 
     // The clock and link threads are never joined and may still run while the
     // process ends, so what they use is never destroyed.
-    auto* shared = new korvane::SharedState;
-    auto* control = new korvane::LinkControl;
+    static auto* shared = new korvane::SharedState;
+    static auto* control = new korvane::LinkControl;
     korvane::setStartupDefaults(*shared);
 
     korvane::SystemTrayIcon tray;
