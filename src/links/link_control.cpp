@@ -33,12 +33,7 @@ std::string titleFor(int32_t medium, int32_t interrogated) {
 std::string openErrorText(int32_t requestedMedium, const LinkSettings& link) {
     if (requestedMedium == kMediumRs232)
         return "Error Opening COM port " + std::to_string(link.comPort);
-    std::string text = "UDP Error on ";
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) text += '.';
-        text += std::to_string(link.ipAddress[i]);
-    }
-    return text;
+    return "UDP Error on " + peerText(link.ipAddress);
 }
 
 // True when the thread started last has ended or ends within timeout after

@@ -39,6 +39,20 @@ struct LinkControl {
     std::shared_ptr<ManualResetEvent> linkEnded;
 };
 
+// The link thread's side of the start and stop handshake: status, then the ack.
+inline void reportLinkStatus(LinkControl& control, int32_t status) {
+    control.linkStatus.store(status);
+    control.linkAckEvent.set();
+}
+
+// Pass what a link thread sent or received to the observer, if there is one.
+inline void noteSent(LinkControl& control, std::string_view frame) {
+    if (control.observer) control.observer->frameSent(frame);
+}
+inline void noteReceived(LinkControl& control, std::string_view data) {
+    if (control.observer) control.observer->dataReceived(data);
+}
+
 // What startLink needs from the user interface: the GUI shows message boxes and
 // sets the window title; the headless runner prints lines; tests record them.
 class LinkUi {

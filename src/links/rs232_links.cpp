@@ -1,8 +1,6 @@
 #include "links/rs232_links.h"
 
-#include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,36 +45,21 @@ struct ListenerControl {
     std::atomic<bool> writerWaiting{false};
 };
 
-struct PortSettings {
+// Opens the port the settings name and, in the same look at them, reads the
+// transmit interval into `interval` if asked. Reports the link down and gives
+// no port when the settings cannot be had in time or the port will not open.
+SerialPortHandle openLinkPort(SharedState& shared, LinkControl& control,
+                              float* interval = nullptr) {
     int32_t comPort = 0;
     int32_t baudIndex = 0;
-    float transmitInterval = 0.0f;
-};
-
-std::optional<PortSettings> readPortSettings(SharedState& shared) {
-    PortSettings settings;
-    const bool got = withData(shared.dataMutex, kDataWait, [&] {
-        settings.comPort = shared.link.comPort;
-        settings.baudIndex = shared.link.baudIndex;
-        settings.transmitInterval = shared.link.transmitInterval;
+    const bool read = withData(shared.dataMutex, kDataWait, [&] {
+        comPort = shared.link.comPort;
+        baudIndex = shared.link.baudIndex;
+        if (interval) *interval = shared.link.transmitInterval;
     });
-    if (!got) return std::nullopt;
-    return settings;
-}
-
-void report(LinkControl& control, int32_t status) {
-    control.linkStatus.store(status);
-    control.linkAckEvent.set();
-}
-
-void noteReceived(LinkControl& control, const char* data, int32_t count) {
-    if (control.observer) {
-        control.observer->dataReceived({data, static_cast<std::size_t>(count)});
-    }
-}
-
-void noteSent(LinkControl& control, const std::vector<char>& frame, std::size_t length) {
-    if (control.observer) control.observer->frameSent({frame.data(), length});
+    SerialPortHandle port = read ? openSerialPort(comPort, baudIndex) : nullptr;
+    if (!port) reportLinkStatus(control, kLinkDown);
+    return port;
 }
 
 bool takePortForListener(ListenerControl& listener) {
@@ -98,7 +81,7 @@ void rs232Listener(SharedState& shared, LinkControl& control,
                                            ReceivedText::kCapacity - received.length());
             listener->portMutex.unlock();
             if (got > 0) {
-                noteReceived(control, received.end(), got);
+                noteReceived(control, {received.end(), static_cast<std::size_t>(got)});
                 if (const auto gas = received.add(static_cast<std::size_t>(got))) {
                     pending = true;
                     pendingGas = *gas;
@@ -117,12 +100,9 @@ void rs232Listener(SharedState& shared, LinkControl& control,
 
 void rs232StreamingLink(SharedState& shared, LinkControl& control) {
     auto listener = std::make_shared<ListenerControl>();
-    const auto settings = readPortSettings(shared);
-    if (settings) listener->port = openSerialPort(settings->comPort, settings->baudIndex);
-    if (!listener->port) {
-        report(control, kLinkDown);
-        return;
-    }
+    float interval = 0.0f;
+    listener->port = openLinkPort(shared, control, &interval);
+    if (!listener->port) return;
 
     std::thread listenerThread;
     try {
@@ -130,10 +110,9 @@ void rs232StreamingLink(SharedState& shared, LinkControl& control) {
     } catch (const std::system_error&) {
         // No listener: frames still go out, nothing is read back.
     }
-    report(control, kLinkUp);
+    reportLinkStatus(control, kLinkUp);
 
     std::vector<char> frame(kFrameBufferSize);
-    float interval = settings->transmitInterval;
     for (;;) {
         // Read afresh before every pause so a new interval applies from the
         // next frame; while the mutex is busy the last value stands.
@@ -148,9 +127,9 @@ void rs232StreamingLink(SharedState& shared, LinkControl& control) {
         const bool havePort = listener->portMutex.try_lock_for(kWriterPortWait);
         listener->writerWaiting.store(false);
         if (!havePort) continue;
-        writeSerial(listener->port.get(), frame.data(), &control.linkStopEvent);
+        writeSerial(listener->port.get(), {frame.data(), length}, &control.linkStopEvent);
         listener->portMutex.unlock();
-        noteSent(control, frame, length);
+        noteSent(control, {frame.data(), length});
     }
 
     if (listenerThread.joinable()) {
@@ -162,19 +141,13 @@ void rs232StreamingLink(SharedState& shared, LinkControl& control) {
         }
     }
     listener.reset();
-    report(control, kLinkDown);
+    reportLinkStatus(control, kLinkDown);
 }
 
 void rs232InterrogatedLink(SharedState& shared, LinkControl& control) {
-    SerialPortHandle port;
-    if (const auto settings = readPortSettings(shared)) {
-        port = openSerialPort(settings->comPort, settings->baudIndex);
-    }
-    if (!port) {
-        report(control, kLinkDown);
-        return;
-    }
-    report(control, kLinkUp);
+    SerialPortHandle port = openLinkPort(shared, control);
+    if (!port) return;
+    reportLinkStatus(control, kLinkUp);
 
     std::vector<char> frame(kFrameBufferSize);
     ReceivedText received;
@@ -185,7 +158,7 @@ void rs232InterrogatedLink(SharedState& shared, LinkControl& control) {
         const int32_t got =
             readSerial(port.get(), received.end(), ReceivedText::kCapacity - received.length() - 1);
         if (got > 0) {
-            noteReceived(control, received.end(), got);
+            noteReceived(control, {received.end(), static_cast<std::size_t>(got)});
             if (const auto gas = received.add(static_cast<std::size_t>(got))) {
                 pending = true;
                 pendingGas = *gas;
@@ -198,13 +171,13 @@ void rs232InterrogatedLink(SharedState& shared, LinkControl& control) {
             shared.sim.receivedGas.store(pendingGas);
         });
         if (!built) continue;  // answered on a later pass
-        writeSerial(port.get(), frame.data(), &control.linkStopEvent);
-        noteSent(control, frame, length);
+        writeSerial(port.get(), {frame.data(), length}, &control.linkStopEvent);
+        noteSent(control, {frame.data(), length});
         pending = false;
         pendingGas = 0.0f;
     }
     port.reset();
-    report(control, kLinkDown);
+    reportLinkStatus(control, kLinkDown);
 }
 
 }  // namespace korvane

@@ -1,7 +1,5 @@
 #include "links/serial_access.h"
 
-#include <cstring>
-
 #include "shell/link_settings.h"
 
 namespace korvane {
@@ -19,9 +17,9 @@ int32_t readSerial(SerialPort* port, char* buffer, std::size_t capacity) {
     return static_cast<int32_t>(got);
 }
 
-int32_t writeSerial(SerialPort* port, const char* message, const ManualResetEvent* abort) {
-    if (!port || !message) return 1;
-    return port->write(message, std::strlen(message), abort) ? 0 : 1;
+int32_t writeSerial(SerialPort* port, std::string_view message, const ManualResetEvent* abort) {
+    if (!port) return 1;
+    return port->write(message.data(), message.size(), abort) ? 0 : 1;
 }
 
 }  // namespace korvane

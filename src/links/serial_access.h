@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "platform/serial_port.h"
 
@@ -22,9 +23,9 @@ SerialPortHandle openSerialPort(int32_t portNumber, int32_t baudIndex);
 // or nothing received.
 int32_t readSerial(SerialPort* port, char* buffer, std::size_t capacity);
 
-// Writes the NUL-terminated message (the NUL excluded): 0 when every byte
-// went, 1 otherwise (no port, an error, a line stalled for kSerialWriteStall,
-// or `abort` set while the line was full).
-int32_t writeSerial(SerialPort* port, const char* message, const ManualResetEvent* abort = nullptr);
+// Writes the message: 0 when every byte went, 1 otherwise (no port, an error, a line stalled for
+// kSerialWriteStall, or `abort` set while the line was full).
+int32_t writeSerial(SerialPort* port, std::string_view message,
+                    const ManualResetEvent* abort = nullptr);
 
 }  // namespace korvane

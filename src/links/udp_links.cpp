@@ -33,15 +33,6 @@ constexpr auto kReceiveSlice = 50ms;
 // The settings are copied once at start-up; the main thread may be holding
 // the data mutex for a dialog, and startLink gives a UDP link 10 s to come up.
 constexpr auto kSettingsWait = 5000ms;
-void reportDown(LinkControl& control) {
-    control.linkStatus.store(kLinkDown);
-    control.linkAckEvent.set();
-}
-
-void reportUp(LinkControl& control) {
-    control.linkStatus.store(kLinkUp);
-    control.linkAckEvent.set();
-}
 
 // A datagram that counts: 1 to kReceiveBufferSize bytes. Empty ones carry
 // nothing; longer ones were cut short and count as a failed receive.
@@ -54,8 +45,7 @@ void takeGas(SharedState& shared, LinkControl& control, char* buffer, long lengt
     buffer[length] = '\0';
     float gas = 0.0f;
     if (parseGasItem(buffer, gas)) shared.sim.receivedGas.store(gas);
-    if (control.observer)
-        control.observer->dataReceived(std::string_view(buffer, static_cast<std::size_t>(length)));
+    noteReceived(control, std::string_view(buffer, static_cast<std::size_t>(length)));
 }
 
 // Builds a frame into frame (kFrameBufferSize bytes); its length, or nothing
@@ -70,19 +60,23 @@ std::optional<std::size_t> frameNow(SharedState& shared, char* frame) {
 void sendFrame(UdpSocket& socket, LinkControl& control, const char* frame, std::size_t length,
                const Ipv4Address& to) {
     // A failed send is not reported; the next frame is tried as usual.
-    if (socket.sendTo(frame, length, to) == static_cast<long>(length) && control.observer)
-        control.observer->frameSent(std::string_view(frame, length));
+    if (socket.sendTo(frame, length, to) == static_cast<long>(length))
+        noteSent(control, std::string_view(frame, length));
 }
 
 }  // namespace
 
-std::optional<Ipv4Address> streamingPeer(const int32_t (&octets)[4]) {
+std::string peerText(const int32_t (&octets)[4]) {
     std::string text;
     for (int i = 0; i < 4; ++i) {
         if (i > 0) text += '.';
         text += std::to_string(octets[i]);
     }
-    return parseAddress(text, kWitsUdpPort);
+    return text;
+}
+
+std::optional<Ipv4Address> streamingPeer(const int32_t (&octets)[4]) {
+    return parseAddress(peerText(octets), kWitsUdpPort);
 }
 
 int parseGasItem(const char* text, float& out) {
@@ -108,10 +102,10 @@ void udpStreamingLink(SharedState& shared, LinkControl& control) {
     std::optional<UdpSocket> socket;
     if (peer) socket = UdpSocket::open(0);
     if (!socket) {
-        reportDown(control);
+        reportLinkStatus(control, kLinkDown);
         return;
     }
-    reportUp(control);
+    reportLinkStatus(control, kLinkUp);
 
     const auto frame = std::make_unique<char[]>(kFrameBufferSize);
     char receiveBuffer[kReceiveBufferSize + 1];
@@ -132,7 +126,7 @@ void udpStreamingLink(SharedState& shared, LinkControl& control) {
         }
     }
     socket->close();
-    reportDown(control);
+    reportLinkStatus(control, kLinkDown);
 }
 
 void udpInterrogatedLink(SharedState& shared, LinkControl& control) {
@@ -141,10 +135,10 @@ void udpInterrogatedLink(SharedState& shared, LinkControl& control) {
     // hear a request; say so at once instead.
     if (!socket || !socket->bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort})) {
         if (socket) socket->close();
-        reportDown(control);
+        reportLinkStatus(control, kLinkDown);
         return;
     }
-    reportUp(control);
+    reportLinkStatus(control, kLinkUp);
 
     const auto frame = std::make_unique<char[]>(kFrameBufferSize);
     char receiveBuffer[kReceiveBufferSize + 1];
@@ -161,7 +155,7 @@ void udpInterrogatedLink(SharedState& shared, LinkControl& control) {
         if (control.linkStopEvent.isSet()) break;
     }
     socket->close();
-    reportDown(control);
+    reportLinkStatus(control, kLinkDown);
 }
 
 }  // namespace korvane
