@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "simulation/shared_state.h"
+#include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
 #include "tables/extra_record_file.h"
 
@@ -74,14 +75,10 @@ SettingsImage buildImage(SharedState& shared) {
         image.header.push_back({4, code});
 
     AuxTrackTable& tracks = shared.auxTracks;
-    int32_t count = 0;
-    for (int slot = 0; slot < kAuxTrackSlots; ++slot)
-        if (tracks.inUse[slot].load() == 1) ++count;
-    tracks.auxTrackCount = count;
-    image.trackCount = count;
-    appendInt32(image.bytes, count);
+    image.trackCount = recountAuxTracks(tracks);
+    appendInt32(image.bytes, image.trackCount);
     for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
-        if (tracks.inUse[slot].load() != 1) continue;
+        if (tracks.inUse[slot].load() == 0) continue;
         for (int i = 0; i <= kTagLength; ++i)
             image.bytes.push_back(static_cast<uint8_t>(tracks.tag[slot][i]));
         appendFloat(image.bytes, tracks.minimum[slot]);
@@ -99,16 +96,7 @@ void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder
     shared.link.baudIndex = 1;  // 9600: neither is kept in Korvane.ini
     setDefaultLink(shared);
 
-    AuxTrackTable& tracks = shared.auxTracks;
-    tracks.auxTrackCount = 0;
-    for (int slot = 0; slot < kAuxTrackSlots; ++slot) {
-        tracks.transmit[slot].store(0);
-        tracks.inUse[slot].store(0);
-        for (char& c : tracks.tag[slot]) c = '\0';
-        tracks.minimum[slot] = 0.0f;
-        tracks.maximum[slot] = 0.0f;
-        tracks.value[slot] = 0.0f;
-    }
+    clearAuxTracks(shared.auxTracks);
     shared.sim.transmitExtraRecords.store(0);
     shared.sim.clockState.store(kClockRunning);
 
@@ -182,10 +170,7 @@ int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
     }
     // The count always says how many slots hold a track, also when the file
     // announced more records than it held.
-    int32_t inUse = 0;
-    for (int slot = 0; slot < kAuxTrackSlots; ++slot)
-        if (tracks.inUse[slot].load() == 1) ++inUse;
-    tracks.auxTrackCount = inUse;
+    recountAuxTracks(tracks);
 
     if (status == kOk) {
         for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = octets[i];
