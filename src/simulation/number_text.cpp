@@ -104,19 +104,22 @@ std::optional<float> scanFloat(std::string_view text, std::size_t* consumed) {
     return negative ? -value : value;
 }
 
-std::optional<int> scanInt(std::string_view text) {
+std::optional<int> scanInt(std::string_view text, std::size_t* consumed) {
     std::size_t i = skipBlanks(text);
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
         ++i;
     }
+    // from_chars would take a second minus sign of its own; scanf takes none.
+    if (i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
     int64_t value = 0;
     const char* first = text.data() + i;
     auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (end == first || error != std::errc{}) return std::nullopt;
+    if (error != std::errc{}) return std::nullopt;
     if (negative) value = -value;
     if (value < INT_MIN || value > INT_MAX) return std::nullopt;
+    if (consumed) *consumed = static_cast<std::size_t>(end - text.data());
     return static_cast<int>(value);
 }
 

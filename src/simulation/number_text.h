@@ -14,9 +14,9 @@ namespace korvane {
 // count of characters used (blanks included).
 std::optional<float> scanFloat(std::string_view text, std::size_t* consumed = nullptr);
 
-// Reads an int the way scanf's " %d" does; nothing when no digits, or when the
-// value does not fit in 32 bits.
-std::optional<int> scanInt(std::string_view text);
+// Reads an int the way scanf's " %d" does; nothing when no digits follow the
+// optional sign, or when the value does not fit in 32 bits. `consumed` as above.
+std::optional<int> scanInt(std::string_view text, std::size_t* consumed = nullptr);
 
 // printf's "%<width>.<precision>f" in the classic locale.
 std::string formatFixed(double value, int precision, int width = 0);

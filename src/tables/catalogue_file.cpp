@@ -1,13 +1,13 @@
 #include "tables/catalogue_file.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "simulation/number_text.h"
 #include "tables/item_catalogue.h"
 
 namespace korvane {
@@ -72,30 +72,13 @@ private:
     int pendingCount_ = 0;
 };
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-// scanf's "%d" from text[pos]: blanks, an optional sign, digits. Advances pos
-// past the digits. Nothing when no digits follow or the value does not fit
-// in 32 bits. Digits only, so no locale comes into it.
+// scanf's "%d" from text[pos], advancing pos past the digits. Digits only, so
+// no locale comes into it.
 std::optional<int32_t> scanNumber(std::string_view text, std::size_t& pos) {
-    std::size_t i = pos;
-    while (i < text.size() && isSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i >= text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
-    int64_t value = 0;
-    const char* first = text.data() + i;
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (error != std::errc{}) return std::nullopt;
-    if (negative) value = -value;
-    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-    pos = static_cast<std::size_t>(end - text.data());
-    return static_cast<int32_t>(value);
+    std::size_t used = 0;
+    const auto value = scanInt(text.substr(pos), &used);
+    if (value) pos += used;
+    return value;
 }
 
 // " %d,%d ": a number, a comma right after it, a second number; the rest is ignored.

@@ -82,6 +82,8 @@ TEST(NumberText, ScanIntAndFormatFixed) {
     EXPECT_EQ(scanInt(""), std::nullopt);
     EXPECT_EQ(scanInt("x1"), std::nullopt);
     EXPECT_EQ(scanInt("99999999999"), std::nullopt);
+    EXPECT_EQ(scanInt("--5"), std::nullopt) << "one sign at most, as scanf";
+    EXPECT_EQ(scanInt("+-5"), std::nullopt) << "one sign at most, as scanf";
     EXPECT_EQ(formatFixed(0.1, 2, 4), "0.10");
     EXPECT_EQ(formatFixed(5.0, 2, 6), "  5.00");
     EXPECT_EQ(formatFixed(-3.5, 1), "-3.5");
