@@ -39,8 +39,11 @@ struct SimState {
     std::atomic<int32_t> transmitExtraRecords{0};  // written by the Options page without the mutex
     std::atomic<int32_t> clockState{kClockRunning};
 
-    // Rate of penetration in force, min/ft.
-    float rateOfPenetration() const { return ropChoice < 0 ? ropTyped : kRopList[ropChoice]; }
+    // Rate of penetration in force, min/ft. Only the seven choices, or -1 for
+    // the typed rate, name one; a choice beyond the list gives 0 (no drilling).
+    float rateOfPenetration() const {
+        return ropChoice < 0 ? ropTyped : ropChoice < kListSize ? kRopList[ropChoice] : 0.0f;
+    }
 };
 
 }  // namespace korvane

@@ -10,10 +10,9 @@ struct SharedState;
 // actually elapsed since the previous one.
 inline constexpr auto kClockPeriod = std::chrono::milliseconds{500};
 
-// Body of the clock thread: advances depths and stroke totals about twice a
-// second until clockState is set to 1; sets it to 2 as it leaves.
-void runClock(SharedState& shared);
-// The same with another sleep between steps (tests use a short one).
+// Body of the clock thread: advances depths and stroke totals once per period
+// (kClockPeriod in the program, shorter in tests) until clockState is set to 1;
+// sets it to 2 as it leaves.
 void runClock(SharedState& shared, std::chrono::milliseconds period);
 
 // Starts runClock on a detached thread. `shared` must outlive it: the thread
