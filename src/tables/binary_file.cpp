@@ -77,6 +77,12 @@ std::filesystem::path followLinks(std::filesystem::path path) {
     return path;
 }
 
+std::filesystem::path temporaryPath(const std::filesystem::path& target) {
+    std::filesystem::path temporary = target;
+    temporary += ".tmp";
+    return temporary;
+}
+
 }  // namespace
 
 ReplacementFile::ReplacementFile(std::filesystem::path target)
@@ -127,12 +133,6 @@ ReplacementFile::Commit ReplacementFile::commit() {
         return Commit::renameFailed;
     }
     return Commit::replaced;
-}
-
-std::filesystem::path ReplacementFile::temporaryPath(const std::filesystem::path& target) {
-    std::filesystem::path temporary = target;
-    temporary += ".tmp";
-    return temporary;
 }
 
 }  // namespace korvane

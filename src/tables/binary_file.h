@@ -53,8 +53,6 @@ public:
     bool write(const void* bytes, std::size_t size);
     Commit commit();
 
-    static std::filesystem::path temporaryPath(const std::filesystem::path& target);
-
 private:
     std::filesystem::path target_;
     std::filesystem::path temporary_;
