@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <charconv>
-#include <cmath>
 #include <optional>
 #include <string>
 
+#include "pages/dialog_input.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -85,7 +85,7 @@ DefineRecordsDialog::DefineRecordsDialog(SharedState& shared, QWidget* parent,
         }
     }
     showItems(0, 0, true);
-    if (valueEdit_) valueEdit_->setText(QString::fromStdString(formatFixed(lastValue, 1)));
+    if (valueEdit_) valueEdit_->setText(oneDecimal(lastValue));
 
     // The file is read outside the lock; the link thread may be building a
     // frame from the table meanwhile. Should the store time out, the table
@@ -166,11 +166,8 @@ void DefineRecordsDialog::chooseDefinedRecord() {
 
 void DefineRecordsDialog::addRecord() {
     // Anything that does not start with a finite number counts as 0.0.
-    const std::string text =
-        valueEdit_ ? valueEdit_->text().left(kValueChars).toStdString() : std::string();
-    const std::optional<float> typed = scanFloat(text);
-    lastValue = typed && std::isfinite(*typed) ? *typed : 0.0f;
-    if (valueEdit_) valueEdit_->setText(QString::fromStdString(formatFixed(lastValue, 1)));
+    lastValue = valueEdit_ ? readNumber(valueEdit_, kValueChars).value_or(0.0f) : 0.0f;
+    if (valueEdit_) valueEdit_->setText(oneDecimal(lastValue));
 
     // An empty catalogue, or a record type without items, gives number 0:
     // the catalogue's unused entries are zero.

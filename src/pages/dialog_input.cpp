@@ -6,18 +6,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "resources/dialog_builder.h"
+#include "resources/strings.h"
 #include "simulation/number_text.h"
 
 namespace korvane {
 
 namespace {
-constexpr int kEditTextLimit = 127;  // characters, before the terminator
+// Where a modal dialog opens, dialog units from its owner's top-left corner.
+constexpr int kPlaceX = 10;
+constexpr int kPlaceY = 10;
 }  // namespace
 
-QString editText(const QLineEdit* edit) { return edit->text().left(kEditTextLimit); }
+QString editText(const QLineEdit* edit, int limit) { return edit->text().left(limit); }
 
-std::optional<float> readNumber(const QLineEdit* edit) {
-    const std::optional<float> number = scanFloat(editText(edit).toStdString());
+std::optional<float> readNumber(const QLineEdit* edit, int limit) {
+    const std::optional<float> number = scanFloat(editText(edit, limit).toStdString());
     if (!number || !std::isfinite(*number)) return std::nullopt;
     return number;
 }
@@ -35,8 +39,14 @@ void fitRightAlignedCaptions(QWidget* dialog) {
     }
 }
 
+void placeNearOwner(QWidget* dialog, const QWidget* owner) {
+    if (owner == nullptr) return;
+    const QRect place = ui::toPixels(ui::baseUnitsOf(dialog), kPlaceX, kPlaceY, 0, 0);
+    dialog->move(owner->mapToGlobal(place.topLeft()));
+}
+
 void showWarning(QWidget* owner, const char* text) {
-    QMessageBox::warning(owner, QString::fromLatin1(kMessageCaption), QString::fromLatin1(text));
+    QMessageBox::warning(owner, QString::fromLatin1(ui::kCaption), QString::fromLatin1(text));
 }
 
 }  // namespace korvane

@@ -14,19 +14,13 @@ namespace {
 
 namespace id = ids::gas_setup;
 
-// Where the dialog opens, dialog units from the owner's top-left corner.
-constexpr int kPlaceX = 10;
-constexpr int kPlaceY = 10;
 }  // namespace
 
 GasSetupDialog::GasSetupDialog(GasBounds& bounds, QWidget* owner)
     : QDialog(owner), bounds_(bounds) {
     ui::buildDialog(ui::kGasSetupDialogTemplate, this);
     fitRightAlignedCaptions(this);
-    if (owner != nullptr) {
-        const QRect place = ui::toPixels(ui::baseUnitsOf(this), kPlaceX, kPlaceY, 0, 0);
-        move(owner->mapToGlobal(place.topLeft()));
-    }
+    placeNearOwner(this, owner);
     ui::control<QLineEdit>(this, id::kMaximumEdit)->setText(oneDecimal(bounds_.upper));
     ui::control<QLineEdit>(this, id::kMinimumEdit)->setText(oneDecimal(bounds_.lower));
     connect(ui::control<QPushButton>(this, ids::kOk), &QPushButton::clicked, this,

@@ -3,11 +3,10 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <cmath>
 
+#include "pages/dialog_input.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -31,10 +30,6 @@ constexpr float kMinimumInterval = 0.5f;
 constexpr int kLowestComPort = 1;
 constexpr int kHighestComPort = 99;
 
-std::string fieldText(const QLineEdit* field) {
-    return field->text().left(kMaxFieldText).toStdString();
-}
-
 }  // namespace
 
 SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
@@ -46,8 +41,7 @@ SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
     // Only this thread writes these fields, so reading them unlocked is safe.
     ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)
         ->setOctets({link.ipAddress[0], link.ipAddress[1], link.ipAddress[2], link.ipAddress[3]});
-    ui::control<QLineEdit>(this, id::kIntervalEdit)
-        ->setText(QString::fromStdString(formatFixed(link.transmitInterval, 1)));
+    ui::control<QLineEdit>(this, id::kIntervalEdit)->setText(oneDecimal(link.transmitInterval));
     ui::control<QLineEdit>(this, id::kComPortEdit)->setText(QString::number(link.comPort));
 
     auto* baud = ui::control<QComboBox>(this, id::kBaudCombo);
@@ -96,15 +90,11 @@ void SetupDialog::storeBaud(int index) {
     withData(shared_.dataMutex, kDataWait, [&] { shared_.link.baudIndex = index; });
 }
 
-void SetupDialog::warn(const char* text) {
-    QMessageBox::warning(this, QString::fromLatin1(ui::kCaption), QString::fromLatin1(text));
-}
-
 bool SetupDialog::storeComPort() {
-    const std::optional<int> port =
-        scanInt(fieldText(ui::control<QLineEdit>(this, id::kComPortEdit)));
+    const std::optional<int> port = scanInt(
+        editText(ui::control<QLineEdit>(this, id::kComPortEdit), kMaxFieldText).toStdString());
     if (!port || *port < kLowestComPort || *port > kHighestComPort) {
-        warn(ui::kInvalidComPort);
+        showWarning(this, ui::kInvalidComPort);
         return false;
     }
     // A running link reads its settings under the mutex, so the store takes it
@@ -114,11 +104,12 @@ bool SetupDialog::storeComPort() {
 }
 
 bool SetupDialog::storeInterval() {
+    // "nan" and "inf" read as numbers but make no pause between frames, so
+    // readNumber refuses them.
     const std::optional<float> interval =
-        scanFloat(fieldText(ui::control<QLineEdit>(this, id::kIntervalEdit)));
-    // "nan" and "inf" read as numbers but make no pause between frames.
-    if (!interval || !std::isfinite(*interval)) {
-        warn(ui::kInvalidInterval);
+        readNumber(ui::control<QLineEdit>(this, id::kIntervalEdit), kMaxFieldText);
+    if (!interval) {
+        showWarning(this, ui::kInvalidInterval);
         return false;
     }
     const float seconds = *interval < kMinimumInterval ? kMinimumInterval : *interval;

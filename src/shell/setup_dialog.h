@@ -26,7 +26,6 @@ private:
     void storeBaud(int index);
     bool storeComPort();
     bool storeInterval();
-    void warn(const char* text);
 
     SharedState& shared_;
     int32_t* result_;
