@@ -49,6 +49,14 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
     // Only this thread writes the choices, so reading them unlocked is safe.
     const SimState& sim = shared_.sim;
 
+    // The displays are looked up once; the refresh runs every second.
+    holeDepthText_ = ui::control<QLabel>(this, id::kHoleDepthText);
+    bitDepthText_ = ui::control<QLabel>(this, id::kBitDepthText);
+    gasText_ = ui::control<QLabel>(this, id::kGasText);
+    for (int n = 0; n < kPumpCount; ++n) {
+        strokesTexts_[n] = ui::control<QLabel>(this, id::kPumpStrokesTexts[n]);
+    }
+
     ropBox_ = ui::control<QComboBox>(this, id::kRopCombo);
     for (float rop : kRopList) ropBox_->addItem(fixed2(rop));
     // -1: a typed rate is in force; the box then shows no line and no text.
@@ -59,7 +67,7 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
         QComboBox* box = ui::control<QComboBox>(this, id::kPumpRateCombos[n]);
         pumpBoxes_[n] = box;
         for (float spm : kSpmList) {
-            box->addItem(QString::fromStdString(formatFixed(spm, 2, 4) + " ps/min"));
+            box->addItem(fixed2(spm) + QStringLiteral(" ps/min"));
         }
         box->setCurrentIndex(sim.pumpSpmChoice[n]);
         auto* circulate = ui::control<QCheckBox>(this, id::kCirculatePumpBoxes[n]);
@@ -84,10 +92,10 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
 
     // The first refresh comes one period after creation; until then the
     // displays show the template's placeholder texts.
-    refreshTimer_ = new QTimer(this);
-    refreshTimer_->setInterval(kRefreshMs);
-    connect(refreshTimer_, &QTimer::timeout, this, &DrillingPage::refresh);
-    refreshTimer_->start();
+    auto* refreshTimer = new QTimer(this);
+    refreshTimer->setInterval(kRefreshMs);
+    connect(refreshTimer, &QTimer::timeout, this, &DrillingPage::refresh);
+    refreshTimer->start();
 }
 
 void DrillingPage::storeRopChoice(int index) {
@@ -100,8 +108,7 @@ void DrillingPage::storeTypedRop(const QString& text) {
     // 0, 0, 0.3 and 0.35. Text that is not a number changes nothing, and
     // neither do "nan" and "inf": the clock would carry them into the depths
     // for the rest of the run.
-    const std::string typed = text.left(kMaxTypedText).toStdString();
-    const std::optional<float> rop = scanFloat(typed);
+    const std::optional<float> rop = scanFloat(text.left(kMaxTypedText).toStdString());
     if (!rop || !std::isfinite(*rop)) return;
     withData(shared_.dataMutex, kDataWait, [&] {
         shared_.sim.ropTyped = *rop;
@@ -133,12 +140,10 @@ void DrillingPage::refresh() {
         for (int n = 0; n < kPumpCount; ++n) strokes[n] = shared_.sim.totalStrokes[n];
     });
     if (!read) return;
-    ui::control<QLabel>(this, id::kHoleDepthText)->setText(fixed2(holeDepth));
-    ui::control<QLabel>(this, id::kBitDepthText)->setText(fixed2(bitDepth));
-    ui::control<QLabel>(this, id::kGasText)->setText(fixed2(gas));
-    for (int n = 0; n < kPumpCount; ++n) {
-        ui::control<QLabel>(this, id::kPumpStrokesTexts[n])->setText(wholeStrokes(strokes[n]));
-    }
+    holeDepthText_->setText(fixed2(holeDepth));
+    bitDepthText_->setText(fixed2(bitDepth));
+    gasText_->setText(fixed2(gas));
+    for (int n = 0; n < kPumpCount; ++n) strokesTexts_[n]->setText(wholeStrokes(strokes[n]));
 }
 
 }  // namespace korvane

@@ -7,7 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
-class QTimer;
+class QLabel;
 
 namespace korvane {
 
@@ -34,7 +34,10 @@ private:
     SharedState& shared_;
     QComboBox* ropBox_ = nullptr;
     std::array<QComboBox*, kPumpCount> pumpBoxes_{};
-    QTimer* refreshTimer_ = nullptr;
+    QLabel* holeDepthText_ = nullptr;
+    QLabel* bitDepthText_ = nullptr;
+    QLabel* gasText_ = nullptr;
+    std::array<QLabel*, kPumpCount> strokesTexts_{};
 };
 
 }  // namespace korvane
