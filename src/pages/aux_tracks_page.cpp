@@ -113,15 +113,7 @@ AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     const ui::BaseUnits units = ui::baseUnitsOf(this);
     list_->setItemDelegate(new TabStopDelegate(kTabStopDialogUnits * units.x / 4.0, list_));
 
-    fillList();
-    if (list_->count() == 0) {
-        setTrackButtonsEnabled(false);
-        showTrack(-1);
-    } else {
-        setTrackButtonsEnabled(true);
-        selectLine(list_->item(0));
-        showTrack(selectedSlot_);
-    }
+    refreshTrackList();
 
     korvane::followSlider(slider_,
                           [this](int position, bool store) { followSlider(position, store); });
@@ -156,8 +148,7 @@ void AuxTracksPage::showTrack(int slot) {
     upperLabel_->setText(oneDecimal(maximum));
     transmitBox_->setChecked(table.transmit[slot].load() == 1);
     transmitBox_->setEnabled(true);
-    const float span = minimum - maximum;
-    scale_ = static_cast<float>(static_cast<double>(span) / 100.0);
+    scale_ = sliderScale(minimum, maximum);
     offset_ = maximum;
     slider_->setValue(sliderPositionOf(valueToPosition(scale_, offset_, value)));
     slider_->setEnabled(true);
@@ -168,7 +159,6 @@ void AuxTracksPage::showTrack(int slot) {
 }
 
 void AuxTracksPage::refreshTrackList() {
-    recountAuxTracks(shared_.auxTracks);
     {
         const QSignalBlocker blocker(list_);
         list_->clear();

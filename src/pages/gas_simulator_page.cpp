@@ -50,11 +50,7 @@ void GasSimulatorPage::showGas(float maximum, float minimum, float output) {
     upperLabel_->setText(oneDecimal(maximum));
     lowerLabel_->setText(oneDecimal(minimum));
     outputLabel_->setText(oneDecimal(output));
-    // The difference is a float, as the fields are; the division is made in
-    // double precision and rounded once, which puts 15.0 between 10 and 20 at
-    // position 49 rather than 50.
-    const float span = minimum - maximum;
-    scale_ = static_cast<float>(static_cast<double>(span) / 100.0);
+    scale_ = sliderScale(minimum, maximum);
     offset_ = maximum;
     slider_->setValue(sliderPositionOf(valueToPosition(scale_, offset_, output)));
 }

@@ -50,6 +50,11 @@ void setUpValueSlider(QSlider* slider) {
 
 int sliderPositionOf(int32_t position) { return std::clamp(position, kSliderTop, kSliderBottom); }
 
+float sliderScale(float lower, float upper) {
+    const float span = lower - upper;
+    return static_cast<float>(static_cast<double>(span) / (kSliderBottom - kSliderTop));
+}
+
 void followSlider(QSlider* slider, std::function<void(int position, bool store)> follow) {
     // actionTriggered comes after sliderPosition has moved and before value()
     // follows it, so the position is read from sliderPosition().

@@ -21,6 +21,12 @@ void setUpValueSlider(QSlider* slider);
 // among them) it is pinned to the nearer end, as the trackbar does.
 int sliderPositionOf(int32_t position);
 
+// The scale of the slider mapping for a range, (lower - upper) / 100: the
+// difference is a float, as the bounds are; the division is made in double
+// precision and rounded once, which puts 15.0 between 10 and 20 at position 49
+// rather than 50.
+float sliderScale(float lower, float upper);
+
 // Calls follow(position, store) for every move of the slider: store is false
 // while the thumb is being dragged (the display follows it) and true for
 // keyboard, wheel and channel moves and when the thumb is released.
