@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 namespace korvane {
 
@@ -43,6 +44,14 @@ struct SimState {
     // the typed rate, name one; a choice beyond the list gives 0 (no drilling).
     float rateOfPenetration() const {
         return ropChoice < 0 ? ropTyped : ropChoice < kListSize ? kRopList[ropChoice] : 0.0f;
+    }
+
+    // Strokes per minute chosen for a pump; nothing for a choice beyond the
+    // seven, which names no rate. Circulation is the caller's concern.
+    std::optional<float> pumpRate(int pump) const {
+        const int32_t choice = pumpSpmChoice[pump];
+        if (choice < 0 || choice >= kListSize) return std::nullopt;
+        return kSpmList[choice];
     }
 };
 

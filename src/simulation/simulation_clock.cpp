@@ -29,9 +29,7 @@ void advance(SimState& sim, float dt) {
 
     for (int pump = 0; pump < kPumpCount; ++pump) {
         if (sim.pumpCirculating[pump] == 0) continue;
-        const int32_t choice = sim.pumpSpmChoice[pump];
-        if (choice < 0 || choice >= kListSize) continue;
-        sim.totalStrokes[pump] += minutes * kSpmList[choice];
+        if (const auto spm = sim.pumpRate(pump)) sim.totalStrokes[pump] += minutes * *spm;
     }
 }
 

@@ -142,11 +142,10 @@ private:
 // Pump rate line: only a circulating pump that is not dropped sends its rate.
 void pumpRateLine(FrameWriter& w, const SimState& sim, int pump, const char (&code)[5]) {
     if (sim.pumpCirculating[pump] == 0 || sim.dropPumpSpm[pump] != 0) return;
-    const int32_t choice = sim.pumpSpmChoice[pump];
-    // Only the Drilling page's seven choices name a rate; anything else has none to send.
-    if (choice < 0 || choice >= kListSize) return;
+    const auto spm = sim.pumpRate(pump);
+    if (!spm) return;  // a choice beyond the list has no rate to send
     w.text(code);
-    w.fixed(kSpmList[choice], 2);
+    w.fixed(*spm, 2);
     w.text("\r\n", 2);
 }
 
