@@ -3,11 +3,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
-#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyledItemDelegate>
 #include <cstring>
 
 #include "pages/aux_track_dialog.h"
@@ -33,46 +31,6 @@ constexpr char kNoTag[] = "----";
 constexpr char kDefaultTag[] = "0145";
 constexpr float kDefaultMinimum = 0.0f;
 constexpr float kDefaultMaximum = 100.0f;
-
-// A list box with tab stops puts them 32 dialog units apart unless told otherwise.
-constexpr int kTabStopDialogUnits = 32;
-
-// Draws a line's tab-separated fields in columns, as a list box with tab
-// stops does; the item text itself keeps the tabs.
-class TabStopDelegate : public QStyledItemDelegate {
-public:
-    TabStopDelegate(qreal tabStop, QObject* parent)
-        : QStyledItemDelegate(parent), tabStop_(tabStop) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem opt(option);
-        initStyleOption(&opt, index);
-        const QString text = opt.text;
-        opt.text.clear();
-        const QStyle* style = opt.widget ? opt.widget->style() : nullptr;
-        if (style == nullptr) return QStyledItemDelegate::paint(painter, option, index);
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
-
-        const int margin =
-            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setTabStopDistance(tabStop_);
-        layout.setWrapMode(QTextOption::NoWrap);
-        const bool selected = opt.state & QStyle::State_Selected;
-        const QPalette::ColorGroup group =
-            opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
-        painter->save();
-        painter->setFont(opt.font);
-        painter->setPen(
-            opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QRectF(opt.rect.adjusted(margin, 0, -margin, 0)), text, layout);
-        painter->restore();
-    }
-
-private:
-    qreal tabStop_;
-};
 
 QString tagOf(const AuxTrackTable& table, int slot) {
     return QString::fromLatin1(table.tag[slot],
@@ -110,8 +68,6 @@ AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The columns fit the list's width; a list box without one has no horizontal bar.
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const ui::BaseUnits units = ui::baseUnitsOf(this);
-    list_->setItemDelegate(new TabStopDelegate(kTabStopDialogUnits * units.x / 4.0, list_));
 
     refreshTrackList();
 

@@ -10,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyledItemDelegate>
 
 #include "resources/ip_address_edit.h"
 
@@ -26,6 +28,46 @@ namespace {
 // 8 points is used and the windows grow with its base units.
 constexpr int kDialogPointSize = 8;
 constexpr const char* kPreferredFamily = "DejaVu Sans Condensed";
+
+// A list box with tab stops puts them 32 dialog units apart unless told otherwise.
+constexpr int kTabStopDialogUnits = 32;
+
+// Draws a line's tab-separated fields in columns, as a list box with tab
+// stops does; the item text itself keeps the tabs.
+class TabStopDelegate : public QStyledItemDelegate {
+public:
+    TabStopDelegate(qreal tabStop, QObject* parent)
+        : QStyledItemDelegate(parent), tabStop_(tabStop) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        const QStyle* style = opt.widget ? opt.widget->style() : nullptr;
+        if (style == nullptr) return QStyledItemDelegate::paint(painter, option, index);
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+
+        const int margin =
+            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
+        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
+        layout.setTabStopDistance(tabStop_);
+        layout.setWrapMode(QTextOption::NoWrap);
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QPalette::ColorGroup group =
+            opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        painter->save();
+        painter->setFont(opt.font);
+        painter->setPen(
+            opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->drawText(QRectF(opt.rect.adjusted(margin, 0, -margin, 0)), text, layout);
+        painter->restore();
+    }
+
+private:
+    qreal tabStop_;
+};
 
 QLabel* makeStatic(const DialogItem& item, QWidget* dialog) {
     auto* label = new QLabel(dialog);
@@ -42,7 +84,8 @@ QLabel* makeStatic(const DialogItem& item, QWidget* dialog) {
     return label;
 }
 
-QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& radioGroup) {
+QWidget* makeControl(const DialogItem& item, QWidget* dialog, const BaseUnits& units,
+                     QButtonGroup*& radioGroup) {
     const QString text = QString::fromUtf8(item.text ? item.text : "");
     switch (item.kind) {
         case ControlKind::GroupBox:
@@ -94,6 +137,10 @@ QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& rad
         case ControlKind::ListBox: {
             auto* list = new QListWidget(dialog);
             if (item.style & kSorted) list->setSortingEnabled(true);
+            if (item.style & kTabStops) {
+                list->setItemDelegate(
+                    new TabStopDelegate(kTabStopDialogUnits * units.x / 4.0, list));
+            }
             return list;
         }
         case ControlKind::Slider: {
@@ -137,7 +184,7 @@ void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog) {
     const BaseUnits units = baseUnitsOf(dialog);
     QButtonGroup* radioGroup = nullptr;
     for (const DialogItem& item : dialogTemplate.items) {
-        QWidget* widget = makeControl(item, dialog, radioGroup);
+        QWidget* widget = makeControl(item, dialog, units, radioGroup);
         if (widget == nullptr) continue;
         if (item.id != kNoId) widget->setObjectName(controlName(item.id));
         if (item.style & kDisabled) widget->setEnabled(false);
