@@ -79,13 +79,11 @@ DefineRecordsDialog::DefineRecordsDialog(SharedState& shared, QWidget* parent,
     // The catalogue is read afresh at every opening, so file edits show at once.
     const ItemCatalogue& catalogue = shared_.catalogue;
     loadCatalogue(shared_.catalogue, folder_);
-    if (recordTypes_) {
-        for (int r = 0; r < catalogue.nrecords && r < kCatalogueRecords; ++r) {
-            recordTypes_->addItem(QString::fromStdString(twoDigits(catalogue.recid[r])));
-        }
+    for (int r = 0; r < catalogue.nrecords && r < kCatalogueRecords; ++r) {
+        recordTypes_->addItem(QString::fromStdString(twoDigits(catalogue.recid[r])));
     }
     showItems(0, 0, true);
-    if (valueEdit_) valueEdit_->setText(oneDecimal(lastValue));
+    valueEdit_->setText(oneDecimal(lastValue));
 
     // The file is read outside the lock; the link thread may be building a
     // frame from the table meanwhile. Should the store time out, the table
@@ -98,35 +96,24 @@ DefineRecordsDialog::DefineRecordsDialog(SharedState& shared, QWidget* parent,
     clearSelection();
     updateAddButton();
 
-    if (recordTypes_) {
-        connect(recordTypes_, &QComboBox::activated, this, &DefineRecordsDialog::chooseRecordType);
-    }
-    if (items_) connect(items_, &QComboBox::activated, this, &DefineRecordsDialog::chooseItem);
-    if (definedRecords_) {
-        connect(definedRecords_, &QListWidget::itemSelectionChanged, this,
-                &DefineRecordsDialog::chooseDefinedRecord);
-    }
-    if (addButton_) {
-        connect(addButton_, &QPushButton::clicked, this, &DefineRecordsDialog::addRecord);
-    }
-    if (removeButton_) {
-        connect(removeButton_, &QPushButton::clicked, this, &DefineRecordsDialog::removeRecord);
-    }
-    if (auto* ok = ui::control<QPushButton>(this, ids::kOk)) {
-        connect(ok, &QPushButton::clicked, this, &DefineRecordsDialog::accept);
-    }
-    if (auto* cancel = ui::control<QPushButton>(this, ids::kCancel)) {
-        connect(cancel, &QPushButton::clicked, this, &DefineRecordsDialog::reject);
-    }
+    connect(recordTypes_, &QComboBox::activated, this, &DefineRecordsDialog::chooseRecordType);
+    connect(items_, &QComboBox::activated, this, &DefineRecordsDialog::chooseItem);
+    connect(definedRecords_, &QListWidget::itemSelectionChanged, this,
+            &DefineRecordsDialog::chooseDefinedRecord);
+    connect(addButton_, &QPushButton::clicked, this, &DefineRecordsDialog::addRecord);
+    connect(removeButton_, &QPushButton::clicked, this, &DefineRecordsDialog::removeRecord);
+    connect(ui::control<QPushButton>(this, ids::kOk), &QPushButton::clicked, this,
+            &DefineRecordsDialog::accept);
+    connect(ui::control<QPushButton>(this, ids::kCancel), &QPushButton::clicked, this,
+            &DefineRecordsDialog::reject);
 }
 
 void DefineRecordsDialog::showItems(int recordIndex, int itemIndex, bool refill) {
     const ItemCatalogue& catalogue = shared_.catalogue;
-    if (recordTypes_) {
+    {
         const QSignalBlocker quiet(recordTypes_);
         recordTypes_->setCurrentIndex(recordIndex);
     }
-    if (!items_) return;
     const QSignalBlocker quiet(items_);
     if (refill) {
         items_->clear();
@@ -161,13 +148,13 @@ void DefineRecordsDialog::chooseDefinedRecord() {
     const int line = definedRecords_->currentRow();
     if (line < 0 || definedRecords_->selectedItems().isEmpty()) return;
     selectedLine_ = line;
-    if (removeButton_) removeButton_->setEnabled(true);
+    removeButton_->setEnabled(true);
 }
 
 void DefineRecordsDialog::addRecord() {
     // Anything that does not start with a finite number counts as 0.0.
-    lastValue = valueEdit_ ? readNumber(valueEdit_, kValueChars).value_or(0.0f) : 0.0f;
-    if (valueEdit_) valueEdit_->setText(oneDecimal(lastValue));
+    lastValue = readNumber(valueEdit_, kValueChars).value_or(0.0f);
+    valueEdit_->setText(oneDecimal(lastValue));
 
     // An empty catalogue, or a record type without items, gives number 0:
     // the catalogue's unused entries are zero.
@@ -181,7 +168,7 @@ void DefineRecordsDialog::addRecord() {
         slot = appendExtraRecord(shared_.extraRecords, record.recordNumber, record.itemNumber,
                                  record.value);
     });
-    if (slot >= 0 && definedRecords_) definedRecords_->addItem(recordLine(record));
+    if (slot >= 0) definedRecords_->addItem(recordLine(record));
     updateAddButton();
     clearSelection();
 }
@@ -197,7 +184,6 @@ void DefineRecordsDialog::removeRecord() {
 }
 
 void DefineRecordsDialog::fillList() {
-    if (!definedRecords_) return;
     const QSignalBlocker quiet(definedRecords_);
     definedRecords_->clear();
     const ExtraRecordTable& table = shared_.extraRecords;
@@ -207,18 +193,17 @@ void DefineRecordsDialog::fillList() {
 }
 
 void DefineRecordsDialog::clearSelection() {
-    if (definedRecords_) {
+    {
         const QSignalBlocker quiet(definedRecords_);
         definedRecords_->clearSelection();
         definedRecords_->setCurrentRow(-1);
     }
     selectedLine_ = -1;
-    if (removeButton_) removeButton_->setEnabled(false);
+    removeButton_->setEnabled(false);
 }
 
 void DefineRecordsDialog::updateAddButton() {
-    if (addButton_)
-        addButton_->setEnabled(shared_.extraRecords.extraRecordCount < kExtraRecordSlots);
+    addButton_->setEnabled(shared_.extraRecords.extraRecordCount < kExtraRecordSlots);
 }
 
 void DefineRecordsDialog::accept() {
