@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,9 +26,29 @@ public:
     virtual void dataReceived(std::string_view data) = 0;
 };
 
+// How a link that is up is doing. A serial device that went away, or a peer
+// that cannot be reached, is a normal event: the link says so, keeps trying,
+// and carries on once it is back.
+enum class LinkHealth : int32_t {
+    working,
+    deviceGone,    // the serial device went away; the port is reopened every second
+    reconnecting,  // a connection to the peer is being tried again
+};
+
 // The only contact between startLink and the running link thread.
 struct LinkControl {
     LinkObserver* observer = nullptr;  // set before the first startLink, if at all
+    // Called on the link thread when health or receivers change, with a line
+    // for the operator (the window refreshes its title; the headless runner
+    // prints the line). Set before the first startLink, if at all.
+    std::function<void(const std::string& note)> onNews;
+    std::atomic<LinkHealth> health{LinkHealth::working};
+    // Receivers connected to a link that serves several; -1 for the others.
+    std::atomic<int32_t> receivers{-1};
+    // Why the link could not come up, in the operator's words (empty when
+    // there is nothing to add). Written by the link thread before it reports
+    // kLinkDown at start-up; read by startLink only after that report.
+    std::string failureReason;
     ManualResetEvent linkAckEvent;
     ManualResetEvent linkStopEvent;
     std::atomic<int32_t> linkStatus{0};
@@ -43,6 +64,12 @@ struct LinkControl {
 inline void reportLinkStatus(LinkControl& control, int32_t status) {
     control.linkStatus.store(status);
     control.linkAckEvent.set();
+}
+
+// The link thread's side of a change in health: store it, then tell the front end.
+inline void reportLinkHealth(LinkControl& control, LinkHealth health, const std::string& note) {
+    control.health.store(health);
+    if (control.onNews) control.onNews(note);
 }
 
 // Pass what a link thread sent or received to the observer, if there is one.
@@ -61,6 +88,10 @@ public:
     virtual void showLinkError(const std::string& text) = 0;  // error icon, caption "Korvane"
     virtual void setTitle(const std::string& title) = 0;
 };
+
+// The window title for the link in force: its medium and mode, or
+// "Korvane (Not Connected)" when there is none or its device has gone.
+std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control);
 
 // Stops the running link, starts the one for requestedMedium (0 none, 1 UDP,
 // 2 RS-232) and names the state in the title. Returns 0 when the running link

@@ -42,10 +42,16 @@ public:
     // and on an error.
     bool write(const char* data, std::size_t count, const ManualResetEvent* abort = nullptr);
 
+    // True once a read or write has found the device gone (a USB adapter
+    // unplugged, the other side of a pseudo-terminal closed): it will never
+    // work again, and only opening the port afresh can bring the line back.
+    bool gone() const { return gone_; }
+
 private:
     explicit SerialPort(int fd) : fd_(fd) {}
     int fd_;
     bool exclusive_ = false;  // TIOCEXCL was set through this descriptor
+    bool gone_ = false;
 };
 
 // The device behind COMn: an entry named "COMn" in the working directory

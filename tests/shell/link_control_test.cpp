@@ -124,7 +124,8 @@ TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
     const std::vector<Case> cases = {
         {"COM port that is no device", kMediumRs232, 0, 127, "Error Opening COM port 7"},
         {"interrogated COM port too", kMediumRs232, 1, 127, "Error Opening COM port 7"},
-        {"port 5001 taken", kMediumUdp, 1, 127, "UDP Error on 127.0.0.1"},
+        {"port 5001 taken", kMediumUdp, 1, 127,
+         "UDP Error on 127.0.0.1\nPort 5001 is already in use by another program."},
         {"peer that is no address", kMediumUdp, 0, 300, "UDP Error on 300.0.0.1"},
     };
     shared_.link.comPort = 7;
