@@ -49,8 +49,12 @@ public:
 
 class EchoObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view frame) override { print(echoText(frame, '>')); }
-    void dataReceived(std::string_view data) override { print(echoText(data, '<')); }
+    void frameSent(std::string_view frame, std::string_view) override {
+        print(echoText(frame, '>'));
+    }
+    void dataReceived(std::string_view data, std::string_view) override {
+        print(echoText(data, '<'));
+    }
 
 private:
     void print(const std::string& text) {

@@ -18,12 +18,13 @@ inline constexpr int32_t kLinkUp = 0;
 inline constexpr int32_t kLinkDown = 2;
 
 // Sees what a link sends and receives (the headless runner's --echo).
-// Called on the link thread.
+// Called on the link thread. `peer` names the connection for a link that
+// serves several receivers at once, and is empty for the others.
 class LinkObserver {
 public:
     virtual ~LinkObserver() = default;
-    virtual void frameSent(std::string_view frame) = 0;
-    virtual void dataReceived(std::string_view data) = 0;
+    virtual void frameSent(std::string_view frame, std::string_view peer) = 0;
+    virtual void dataReceived(std::string_view data, std::string_view peer) = 0;
 };
 
 // How a link that is up is doing. A serial device that went away, or a peer
@@ -73,11 +74,11 @@ inline void reportLinkHealth(LinkControl& control, LinkHealth health, const std:
 }
 
 // Pass what a link thread sent or received to the observer, if there is one.
-inline void noteSent(LinkControl& control, std::string_view frame) {
-    if (control.observer) control.observer->frameSent(frame);
+inline void noteSent(LinkControl& control, std::string_view frame, std::string_view peer = {}) {
+    if (control.observer) control.observer->frameSent(frame, peer);
 }
-inline void noteReceived(LinkControl& control, std::string_view data) {
-    if (control.observer) control.observer->dataReceived(data);
+inline void noteReceived(LinkControl& control, std::string_view data, std::string_view peer = {}) {
+    if (control.observer) control.observer->dataReceived(data, peer);
 }
 
 // What startLink needs from the user interface: the GUI shows message boxes and

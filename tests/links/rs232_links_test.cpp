@@ -34,11 +34,11 @@ std::size_t countFrames(const std::string& text) {
 
 class RecordingObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view frame) override {
+    void frameSent(std::string_view frame, std::string_view) override {
         std::lock_guard lock(mutex);
         frames.emplace_back(frame);
     }
-    void dataReceived(std::string_view data) override {
+    void dataReceived(std::string_view data, std::string_view) override {
         std::lock_guard lock(mutex);
         chunks.emplace_back(data);
     }
