@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <cstdlib>
 
 int main(int argc, char** argv) {
-    // Must be set before the QApplication exists; an explicit choice wins.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Must be set before the QApplication exists; an explicit choice (the
+    // variable or -platform) wins.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -6,9 +6,9 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -68,7 +68,8 @@ bool save(QWidget& widget, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Offscreen unless a platform is asked for (-platform or the variable).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr,
@@ -89,9 +90,9 @@ int main(int argc, char** argv) {
     }
 
     // A folder of its own: the defaults, not the working directory's tables.
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-shot-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return 1;
-    const std::filesystem::path folder = pattern;
+    const QTemporaryDir temporary;
+    if (!temporary.isValid()) return 1;
+    const std::filesystem::path folder = temporary.path().toStdU16String();
 
     korvane::SharedState shared;
     korvane::LinkControl control;
@@ -117,8 +118,6 @@ int main(int argc, char** argv) {
         runFor(1100);  // one refresh of the Drilling page's displays
         saved = window.grab().save(QString::fromLocal8Bit(path), "PNG");
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     if (!saved) {
         std::fprintf(stderr, "korvane-screenshot: cannot write %s\n", path);
         return 1;

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Prints the prefix of a Qt 6 built for Windows (mingw-w64), making one first
+# when the cache has none:
+#   scripts/windows-qt.sh [ARCHIVE]
+# ARCHIVE (or $KORVANE_QT_WINDOWS_ARCHIVE) is a prebuilt .tar.xz; it is
+# unpacked once per archive into the cache. Without one, Qt is built from
+# Debian's qt6-base source package (about an hour on two cores).
+# The cache is $KORVANE_QT_WINDOWS_CACHE, else ~/.cache/korvane. Only the
+# prefix goes to standard output; everything else goes to standard error.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+archive="${1:-${KORVANE_QT_WINDOWS_ARCHIVE:-}}"
+cache="${KORVANE_QT_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvane}"
+mkdir -p "$cache"
+
+say() { echo "windows-qt: $*" >&2; }
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# The folder under $1 that holds a Qt installation.
+qt_prefix_in() {
+  local config
+  config="$(find "$1" -maxdepth 5 -path '*/lib/cmake/Qt6/qt.toolchain.cmake' -print -quit)"
+  [ -n "$config" ] || return 1
+  (cd "$(dirname "$config")/../../.." && pwd)
+}
+
+if [ -n "$archive" ]; then
+  [ -f "$archive" ] || { say "no such archive: $archive"; exit 1; }
+  # Keyed by content, so a new archive under the old name is unpacked afresh.
+  key="$(sha256sum "$archive" | cut -c1-16)"
+  dest="$cache/qt-windows-$key"
+  if [ ! -f "$dest/.unpacked" ]; then
+    say "unpacking $archive into $dest"
+    rm -rf "$dest" "$dest.partial"
+    mkdir -p "$dest.partial"
+    tar -xJf "$archive" -C "$dest.partial"
+    touch "$dest.partial/.unpacked"
+    mv "$dest.partial" "$dest"
+  fi
+  qt_prefix_in "$dest" || { say "$archive holds no Qt 6 (no lib/cmake/Qt6)"; exit 1; }
+  exit 0
+fi
+
+# No archive: build qtbase for mingw from Debian's source, as the prebuilt one was.
+toolchain="$root/cmake/toolchain-mingw64-posix.cmake"
+dest="$cache/qt-windows-source"
+prefix="$dest/qt6-mingw-x64"
+if [ -f "$dest/.installed" ]; then
+  echo "$prefix"
+  exit 0
+fi
+say "no archive given: building Qt for Windows from Debian's qt6-base source (about an hour)"
+
+needed=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools)
+missing=()
+for p in "${needed[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# apt-get source needs deb-src entries; add them beside the binary ones.
+if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
+  say "adding deb-src entries for apt-get source"
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+      as_root tee /etc/apt/sources.list.d/korvane-deb-src.sources >/dev/null
+  else
+    grep -h '^deb ' /etc/apt/sources.list 2>/dev/null | sed 's/^deb /deb-src /' |
+      as_root tee /etc/apt/sources.list.d/korvane-deb-src.list >/dev/null
+  fi
+  as_root apt-get update -qq
+fi
+
+mkdir -p "$dest/src"
+(cd "$dest/src" && { ls -d qt6-base-*/ >/dev/null 2>&1 || apt-get source -qq qt6-base; }) >&2
+source_dir="$(cd "$dest/src" && ls -d "$PWD"/qt6-base-*/ | head -1)"
+
+# Off: what Korvane does not use, and what does not build for mingw from the
+# +dfsg source (dynamic GL, DirectWrite 3 without Direct2D, wintab).
+cmake -S "$source_dir" -B "$dest/build" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_INSTALL_PREFIX="$prefix" \
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
+  -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
+  -DINPUT_opengl=no -DFEATURE_opengl=OFF -DFEATURE_opengl_dynamic=OFF -DFEATURE_dynamicgl=OFF \
+  -DFEATURE_printsupport=OFF -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_directwrite3=OFF \
+  -DFEATURE_tabletevent=OFF -DFEATURE_jpeg=OFF -DFEATURE_zstd=OFF \
+  -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF \
+  -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
+  -DFEATURE_system_doubleconversion=OFF -DFEATURE_system_libb2=OFF \
+  -DFEATURE_concurrent=ON -DFEATURE_testlib=ON -DFEATURE_widgets=ON -DFEATURE_gui=ON >&2
+cmake --build "$dest/build" -j "$(nproc)" >&2
+cmake --install "$dest/build" >&2
+touch "$dest/.installed"
+echo "$prefix"
