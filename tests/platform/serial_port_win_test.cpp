@@ -45,8 +45,11 @@ TEST_F(SerialPortPair, BytesPassUnchangedBothWaysAndReadsKeepTheirTimes) {
     std::this_thread::sleep_for(100ms);  // all of it queued
     start = std::chrono::steady_clock::now();
     std::string got;
-    for (std::size_t n; (n = port->read(buffer, 5)) > 0 && got.size() < bytes.size();)
+    while (got.size() < bytes.size()) {
+        const std::size_t n = port->read(buffer, 5);
+        if (n == 0) break;
         got.append(buffer, n);
+    }
     EXPECT_EQ(got, bytes);
     EXPECT_LT(elapsedSince(start), 80ms);  // queued bytes come at once
     EXPECT_TRUE(port->write(bytes.data(), bytes.size()));
