@@ -296,7 +296,7 @@ std::string printed(const char* format, ...) {
 
 // A value as printf writes it, and a NaN with its sign as glibc writes it on
 // every system (the C library of mingw drops the sign; the frame does not).
-std::string printedValue(const char* format, float value) {
+std::string printedValue(const char* format, double value) {
     if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
     return printed(format, value);
 }
