@@ -20,9 +20,13 @@ cleanup() {
 trap cleanup EXIT
 
 started=$SECONDS
-scripts/wine-run.sh cmd /c exit   # makes the prefix
-# One server for the whole run, not one per test.
-"$wineserver" -p
+WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+"$wineserver" -w
+# One server for the whole run, not one per test, and Wine's own background
+# programs started now: started by a test they would keep its output pipe
+# open, and CTest would wait on it.
+"$wineserver" -p >/dev/null 2>&1
+/usr/lib/wine/wine64 cmd /c exit >/dev/null 2>&1
 
 socat pty,rawer,link="$build/com-pair/a" pty,rawer,link="$build/com-pair/b" &
 socat_pid=$!

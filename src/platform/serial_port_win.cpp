@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 #include <thread>
 #include <utility>
 
@@ -17,30 +16,17 @@ constexpr DWORD kQueueBytes = 1024;
 // How long one write call may wait for the line: short, so a stop request or
 // a stalled line is noticed between calls.
 constexpr auto kWriteSlice = std::chrono::milliseconds{100};
-// How much longer than its own time-out a call may take before it is
-// cancelled, for a driver that does not keep its time-outs.
-constexpr auto kDriverSlack = std::chrono::milliseconds{1000};
-
-void closeIfValid(HANDLE handle) {
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-}
 
 }  // namespace
 
+// A synchronous handle: the COMMTIMEOUTS bound every read and write, and the
+// links never read and write one port at the same time.
 struct SerialPort::Native {
     explicit Native(HANDLE device) : handle(device) {}
     Native(const Native&) = delete;
     Native& operator=(const Native&) = delete;
-    ~Native() {
-        closeIfValid(readDone);
-        closeIfValid(writeDone);
-        ::CloseHandle(handle);
-    }
+    ~Native() { ::CloseHandle(handle); }
     HANDLE handle;
-    // Completion events of the overlapped reads and writes, one each so a
-    // reader and a writer never share one.
-    HANDLE readDone = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE writeDone = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
 
 namespace {
@@ -92,16 +78,18 @@ std::wstring widened(const std::string& text) {
 }
 
 // Errors that mean the device itself has gone (a USB adapter pulled out, a
-// driver that gave up), not just that this call failed.
+// driver that gave up, the far end of a pseudo-terminal under Wine), not just
+// that this call failed.
 bool deviceGone(DWORD error) {
     switch (error) {
         case ERROR_ACCESS_DENIED:
         case ERROR_BAD_COMMAND:
+        case ERROR_NOT_READY:
         case ERROR_GEN_FAILURE:
         case ERROR_DEVICE_REMOVED:
         case ERROR_DEVICE_NOT_CONNECTED:
         case ERROR_IO_DEVICE:
-        case ERROR_OPERATION_ABORTED:  // not ours: line errors do not abort transfers here
+        case ERROR_OPERATION_ABORTED:  // nothing here cancels, and line errors abort nothing
             return true;
         default:
             return false;
@@ -110,48 +98,16 @@ bool deviceGone(DWORD error) {
 
 DWORD milliseconds(std::chrono::milliseconds time) { return static_cast<DWORD>(time.count()); }
 
-// The outcome of one overlapped call: bytes moved, and the error that ended
-// it (ERROR_SUCCESS also for a call that ran into its time-out).
-struct Transfer {
-    DWORD bytes = 0;
-    DWORD error = ERROR_SUCCESS;
-};
-
-// Waits for a call started with `started` (its BOOL result) to finish. A call
-// still running `bound` later is cancelled; it then counts as timed out.
-Transfer finish(HANDLE handle, OVERLAPPED& overlapped, BOOL started,
-                std::chrono::milliseconds bound) {
-    Transfer transfer;
-    if (!started) {
-        transfer.error = ::GetLastError();
-        if (transfer.error != ERROR_IO_PENDING) return transfer;
-        transfer.error = ERROR_SUCCESS;
-        bool cancelled = false;
-        if (::WaitForSingleObject(overlapped.hEvent, milliseconds(bound)) != WAIT_OBJECT_0) {
-            ::CancelIoEx(handle, &overlapped);
-            cancelled = true;
-        }
-        if (!::GetOverlappedResult(handle, &overlapped, &transfer.bytes, TRUE)) {
-            const DWORD error = ::GetLastError();
-            if (!(cancelled && error == ERROR_OPERATION_ABORTED)) transfer.error = error;
-        }
-        return transfer;
-    }
-    ::GetOverlappedResult(handle, &overlapped, &transfer.bytes, FALSE);
-    return transfer;
-}
-
 }  // namespace
 
 std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t baudRate) {
     if (path.empty()) return nullptr;
     // No sharing: nobody else may open the port while we hold it.
     const HANDLE handle = ::CreateFileW(widened(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     // Closes it on every failure below.
     std::unique_ptr<SerialPort> port(new SerialPort(std::make_unique<Native>(handle)));
-    if (port->native_->readDone == nullptr || port->native_->writeDone == nullptr) return nullptr;
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -184,17 +140,21 @@ using Clock = std::chrono::steady_clock;
 
 std::size_t SerialPort::read(char* buffer, std::size_t count) {
     const auto deadline = Clock::now() + kSerialReadWait;
-    if (count > 0) {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = native_->readDone;
-        const auto want = static_cast<DWORD>(std::min<std::size_t>(count, MAXDWORD));
-        const BOOL started = ::ReadFile(native_->handle, buffer, want, nullptr, &overlapped);
-        const Transfer got =
-            finish(native_->handle, overlapped, started, kSerialReadWait + kDriverSlack);
-        if (got.bytes > 0) return got.bytes;
-        if (deviceGone(got.error)) gone_ = true;
+    DWORD errors = 0;
+    COMSTAT queue{};
+    if (count > 0 && ::ClearCommError(native_->handle, &errors, &queue)) {
+        // Asking for no more than is queued returns at once; with nothing
+        // queued, asking for one byte returns as it arrives. (Wine keeps to
+        // the time-out only in the second way, Windows in both.)
+        const DWORD want =
+            queue.cbInQue > 0 ? static_cast<DWORD>(std::min<std::size_t>(queue.cbInQue, count)) : 1;
+        DWORD got = 0;
+        if (::ReadFile(native_->handle, buffer, want, &got, nullptr) && got > 0) return got;
+        if (deviceGone(::GetLastError())) gone_ = true;
+    } else if (count > 0 && deviceGone(::GetLastError())) {
+        gone_ = true;
     }
-    // A device that has gone answers every read at once; wait out the rest of
+    // A device that has gone answers every call at once; wait out the rest of
     // the read time so a reading loop keeps its pace.
     std::this_thread::sleep_until(deadline);
     return 0;
@@ -204,22 +164,21 @@ bool SerialPort::write(const char* data, std::size_t count, const ManualResetEve
     std::size_t done = 0;
     auto lastProgress = Clock::now();
     while (done < count) {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = native_->writeDone;
         const auto chunk = static_cast<DWORD>(std::min<std::size_t>(count - done, MAXDWORD));
-        const BOOL started = ::WriteFile(native_->handle, data + done, chunk, nullptr, &overlapped);
-        const Transfer written =
-            finish(native_->handle, overlapped, started, kWriteSlice + kDriverSlack);
-        if (written.bytes > 0) {
-            done += written.bytes;
+        DWORD written = 0;
+        // A slice that times out is no failure: it took what the line let through.
+        if (!::WriteFile(native_->handle, data + done, chunk, &written, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_TIMEOUT) {
+                if (deviceGone(error)) gone_ = true;
+                break;
+            }
+        }
+        if (written > 0) {
+            done += written;
             lastProgress = Clock::now();
             continue;
         }
-        if (written.error != ERROR_SUCCESS) {
-            if (deviceGone(written.error)) gone_ = true;
-            break;
-        }
-        // The slice passed with nothing taken: the line is held.
         if (abort && abort->isSet()) break;
         if (Clock::now() - lastProgress >= kSerialWriteStall) break;
     }
