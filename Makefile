@@ -8,7 +8,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test deps build bench screenshots format check-format test-asan test-tsan windows windows-test clean
+.PHONY: run test deps build bench screenshots format check-format test-asan test-tsan windows windows-test windows-package clean
 
 deps:
 	@scripts/install-deps.sh
@@ -40,14 +40,31 @@ test-asan:
 test-tsan:
 	$(MAKE) test PRESET=tsan
 
-# The Windows build, cross-compiled with mingw-w64, into build/windows.
+# The Windows build, cross-compiled with mingw-w64, into build/windows. The
+# desktop program needs a Qt for Windows: scripts/windows-qt.sh unpacks the
+# archive named by KORVANE_QT_WINDOWS_ARCHIVE, or builds one from Debian's
+# source when none is given (about an hour, once). WINDOWS_GUI=OFF leaves
+# the desktop program out.
+WINDOWS_GUI ?= ON
+
 windows: deps
-	cmake --preset windows >/dev/null
+	@if [ "$(WINDOWS_GUI)" = OFF ]; then qt=""; else qt="$$(scripts/windows-qt.sh)" || exit 1; fi; \
+	fresh=""; \
+	if [ -f build/windows/CMakeCache.txt ] && \
+	   ! grep -qx "KORVANE_QT_WINDOWS_PREFIX:[A-Z]*=$$qt" build/windows/CMakeCache.txt; then \
+	  fresh=--fresh; \
+	fi; \
+	cmake $$fresh --preset windows -DKORVANE_QT_WINDOWS_PREFIX="$$qt" >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
 # Its tests under Wine, with a pair of COM ports (run inside a network namespace).
 windows-test: windows
 	scripts/windows-test.sh -j $(JOBS)
+
+# The zip for Windows users: build/windows/korvane-<version>-windows-x64.zip.
+windows-package: windows
+	cpack --config build/windows/CPackConfig.cmake -B build/windows >/dev/null
+	@ls -lt build/windows/korvane-*-windows-x64.zip | head -n 1
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang-format locales iproute2 util-linux
   g++-mingw-w64-x86-64-posix googletest wine64 socat
+  qt6-base-dev-tools xz-utils
 )
 
 as_root() {

@@ -27,8 +27,8 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <type_traits>
@@ -272,25 +272,28 @@ inline bool hasItem(const std::string& frame, const std::string& code) {
 }
 
 // Holds the data mutex from another thread (a timed mutex is unlocked by the
-// thread that locked it), as a link thread stuck in a frame would.
+// thread that locked it), as a link thread stuck in a frame would. Promises,
+// not std::binary_semaphore: GCC 12's semaphore loses wake-ups on mingw.
 class HeldMutex {
 public:
     explicit HeldMutex(DataMutex& mutex)
         : thread_([this, &mutex] {
               std::lock_guard lock(mutex);
-              locked_.release();
-              release_.acquire();
+              locked_.set_value();
+              released_.wait();
           }) {
-        locked_.acquire();
+        isLocked_.wait();
     }
     ~HeldMutex() {
-        release_.release();
+        release_.set_value();
         thread_.join();
     }
 
 private:
-    std::binary_semaphore locked_{0};
-    std::binary_semaphore release_{0};
+    std::promise<void> locked_;
+    std::promise<void> release_;
+    std::future<void> isLocked_ = locked_.get_future();
+    std::future<void> released_ = release_.get_future();
     std::thread thread_;
 };
 

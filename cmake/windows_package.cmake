@@ -1,0 +1,29 @@
+# The Windows zip (make windows-package): both programs, the DLLs the desktop
+# program needs and a short readme, so it runs on a machine with nothing
+# installed. Unpacked, it is one folder named like the zip.
+
+configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt.in
+               ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION .)
+if(TARGET korvane-headless)
+  install(TARGETS korvane-headless RUNTIME DESTINATION .)
+endif()
+if(TARGET korvane)
+  install(TARGETS korvane RUNTIME DESTINATION .)
+  install(FILES ${KORVANE_MINGW_RUNTIME_DLLS}
+                $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
+          DESTINATION .)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+  # The DLLs come with their debugging symbols (libstdc++ alone is 23 MB).
+  install(CODE "
+    file(GLOB_RECURSE dlls \"\${CMAKE_INSTALL_PREFIX}/*.dll\")
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \${dlls} COMMAND_ERROR_IS_FATAL ANY)")
+endif()
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME korvane)
+set(CPACK_PACKAGE_FILE_NAME "korvane-${PROJECT_VERSION}-windows-x64")
+set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+set(CPACK_STRIP_FILES ON)
+include(CPack)
