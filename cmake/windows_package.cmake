@@ -3,7 +3,7 @@
 # installed. Unpacked, it is one folder named like the zip.
 
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt.in
-               ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY)
+               ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION .)
 if(TARGET korvane-headless)
   install(TARGETS korvane-headless RUNTIME DESTINATION .)

@@ -1,10 +1,12 @@
 // korvane-screenshot WHAT PATH: draws a part of Korvane into the PNG file PATH,
-// for the README. WHAT is a tab (drilling, options, aux-tracks, gas-simulator)
-// or a dialog (setup, define-records). The rig shown is a made-up one a little
-// way into a well; no link is started, and no file is touched but PATH and a
-// temporary folder of its own.
+// for the README (offscreen unless a platform is asked for: -platform NAME). WHAT is a tab
+// (drilling, options, aux-tracks, gas-simulator) or a dialog (setup, define-records). The rig shown
+// is a made-up one a little way into a well; no link is started, and no file is touched but PATH
+// and a temporary folder of its own.
 #include <QApplication>
 #include <QEventLoop>
+#include <QImage>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -52,6 +54,11 @@ void fillDemonstrationRig(korvane::SharedState& shared) {
     korvane::appendExtraRecord(shared.extraRecords, 8, 21, 250.0f);
 }
 
+// How long a desktop takes to map, frame and paint a new window, ms.
+constexpr int kDesktopSettleMs = 500;
+// Desktop taken in around a window's frame, px.
+constexpr int kDesktopMarginPx = 16;
+
 // Lets timers run for `ms`, so a page shows its first refresh.
 void runFor(int ms) {
     QEventLoop loop;
@@ -59,10 +66,37 @@ void runFor(int ms) {
     loop.exec();
 }
 
+// The part of a picture that differs from its corner: a window, with the
+// desktop around it cut away.
+QPixmap trimmed(const QPixmap& shot) {
+    const QImage image = shot.toImage();
+    const QRgb desktop = image.pixel(0, 0);
+    QRect window;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != desktop) window |= QRect(x, y, 1, 1);
+        }
+    }
+    return shot.copy(window);
+}
+
+// Offscreen, the widget draws itself. On a desktop the picture is taken from
+// the screen, with the frame and title bar the system draws around it; the
+// frame can be wider than Qt reckons, so a margin of desktop is taken in and
+// cut away again.
+QPixmap picture(QWidget& widget) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return widget.grab();
+    widget.activateWindow();
+    runFor(kDesktopSettleMs);
+    const QRect area = widget.frameGeometry().adjusted(-kDesktopMarginPx, -kDesktopMarginPx,
+                                                       kDesktopMarginPx, kDesktopMarginPx);
+    return trimmed(widget.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()));
+}
+
 bool save(QWidget& widget, const char* path) {
     widget.show();
     QApplication::processEvents();
-    return widget.grab().save(QString::fromLocal8Bit(path), "PNG");
+    return picture(widget).save(QString::fromLocal8Bit(path), "PNG");
 }
 
 }  // namespace
@@ -116,7 +150,7 @@ int main(int argc, char** argv) {
         window.tabControl()->setCurrentIndex(tab);
         window.showCentred();
         runFor(1100);  // one refresh of the Drilling page's displays
-        saved = window.grab().save(QString::fromLocal8Bit(path), "PNG");
+        saved = picture(window).save(QString::fromLocal8Bit(path), "PNG");
     }
     if (!saved) {
         std::fprintf(stderr, "korvane-screenshot: cannot write %s\n", path);

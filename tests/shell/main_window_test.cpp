@@ -266,5 +266,30 @@ TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
     EXPECT_FLOAT_EQ(reloaded.sim.holeDepth, 1234.5f);
 }
 
+// What only a real desktop shows: the window stays above one raised after
+// it, and its icon has a tray to go in.
+TEST(DesktopTest, WindowStaysAboveOthersAndTheTrayIsThere) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        GTEST_SKIP() << "the offscreen platform stacks no windows and has no tray; run with "
+                        "-platform windows (under Wine, on Xvfb) to see them";
+    TempFolder folder;
+    SharedState shared;
+    setStartupDefaults(shared, folder.path());
+    LinkControl control;
+    SystemTrayIcon tray;
+    ASSERT_TRUE(tray.available());
+    MainWindow window(shared, control, tray);
+    window.showCentred();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    QWidget later;
+    later.setGeometry(window.geometry());
+    later.show();
+    later.raise();
+    later.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&later));
+    EXPECT_EQ(QApplication::topLevelAt(window.geometry().center()), &window);
+}
+
 }  // namespace
 }  // namespace korvane
