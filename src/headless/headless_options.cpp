@@ -136,14 +136,15 @@ void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link) {
     if (options.transmitInterval) link.transmitInterval = *options.transmitInterval;
 }
 
-std::string echoText(std::string_view data, char direction) {
+std::string echoText(std::string_view data, char direction, std::string_view peer) {
     static constexpr char kHex[] = "0123456789abcdef";
+    std::string prefix{direction, ' '};
+    if (!peer.empty()) prefix.append("[").append(peer).append("] ");
     std::string text;
     bool lineOpen = false;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (!lineOpen) {
-            text += direction;
-            text += ' ';
+            text += prefix;
             lineOpen = true;
         }
         const auto c = static_cast<unsigned char>(data[i]);

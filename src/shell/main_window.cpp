@@ -15,6 +15,7 @@
 #include "shell/link_settings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "simulation/shared_state.h"
 
 namespace korvane {
 
@@ -127,6 +128,10 @@ void MainWindow::showLinkError(const std::string& text) {
 
 void MainWindow::setTitle(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
+}
+
+void MainWindow::refreshTitle() {
+    setTitle(linkTitle(shared_.link.medium, shared_.link.interrogated, control_));
 }
 
 void MainWindow::runSetup() {
