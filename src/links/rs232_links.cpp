@@ -79,8 +79,9 @@ void reportGone(LinkControl& control, const PortChoice& choice) {
 }
 
 // One try at opening a port whose device went away, after a pause in which a
-// stop request is seen at once; the caller reports it back once in use. The same port at the same
-// rate: the operator chose it, and plugging the adapter back in must be enough.
+// stop request is seen at once; the caller reports it back once in use. The
+// same port at the same rate: the operator chose it, and plugging the adapter
+// back in must be enough.
 SerialPortHandle reopenPort(LinkControl& control, const PortChoice& choice) {
     if (control.linkStopEvent.waitFor(kReopenPeriod)) return nullptr;
     return openSerialPort(choice.comPort, choice.baudIndex);
