@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "headless/headless_options.h"
+#include "korvane_version.h"
 #include "links/link_control.h"
 #include "platform/instance_lock.h"
 #include "shell/settings_file.h"
@@ -78,6 +79,10 @@ int run(const std::vector<std::string>& arguments) {
     const HeadlessOptions& options = *parsed.options;
     if (options.help) {
         std::fputs(kHeadlessUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("korvane-headless %s\n", kVersion);
         return 0;
     }
 
