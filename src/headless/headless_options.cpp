@@ -54,6 +54,7 @@ const char* const kHeadlessUsage =
     "  --interval SECS   streaming interval in seconds (at least 0.5)\n"
     "  --echo            print every frame sent and everything received\n"
     "  --help            print this text\n"
+    "  --version         print the program's name and version\n"
     "\n"
     "Options override the loaded settings and are saved at exit (except the\n"
     "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
@@ -84,6 +85,8 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
 
         if (name == "--help" && flag()) {
             options.help = true;
+        } else if (name == "--version" && flag()) {
+            options.version = true;
         } else if (name == "--echo" && flag()) {
             options.echo = true;
         } else if (name == "--interrogated" && flag()) {

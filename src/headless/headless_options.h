@@ -20,6 +20,7 @@ struct HeadlessOptions {
     std::optional<float> transmitInterval;  // seconds, already raised to 0.5 at least
     bool echo = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {

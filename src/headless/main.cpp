@@ -15,6 +15,7 @@
 
 #include "headless/headless_options.h"
 #include "headless/output_queue.h"
+#include "korvane_version.h"
 #include "links/link_control.h"
 #include "platform/end_requests.h"
 #include "shell/application.h"
@@ -117,6 +118,10 @@ int run(const std::vector<std::string>& arguments) {
     const HeadlessOptions& options = *parsed.options;
     if (options.help) {
         std::fputs(kHeadlessUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("korvane-headless %s\n", kVersion);
         return 0;
     }
 
