@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -231,16 +232,17 @@ public:
         for (Peer& peer : peers_) deliver(peer, frame);
     }
 
-    // Drops the connections that went away, telling `dropped` about each.
+    // Drops the connections that went away, then tells `dropped` about each.
     template <typename Dropped>
     void sweep(Dropped&& dropped) {
         const auto end = std::stable_partition(peers_.begin(), peers_.end(),
                                                [](const Peer& p) { return p.gone == Gone::no; });
-        for (auto it = end; it != peers_.end(); ++it) {
-            it->connection.close();
-            dropped(*it);
-        }
+        std::vector<Peer> gone(std::make_move_iterator(end), std::make_move_iterator(peers_.end()));
         peers_.erase(end, peers_.end());
+        for (Peer& peer : gone) {
+            peer.connection.close();
+            dropped(peer);
+        }
     }
 
     void closeAll() { peers_.clear(); }

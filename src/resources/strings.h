@@ -19,6 +19,8 @@ inline constexpr const char* kAlreadyRunning = "An Instace of Korvane is Already
 // Simulator Setup dialog.
 inline constexpr const char* kInvalidComPort = "Invalid Com Port!";
 inline constexpr const char* kInvalidInterval = "Invalid Transmit Interval!";
+inline constexpr const char* kInvalidTcpPort = "Invalid TCP Port!";
+inline constexpr const char* kInvalidHost = "Invalid Host!";
 
 // Tab labels, left to right.
 inline constexpr const char* kTabLabels[4] = {"Drilling", "Options", "Aux Tracks", "Gas Simulator"};

@@ -44,7 +44,7 @@ struct LinkSettings {
     int32_t tcpRole = kTcpServer;
     int32_t tcpPort = kDefaultTcpPort;                    // listened on, or connected to
     int32_t tcpListenAddress[4] = {0, 0, 0, 0};           // a server's local address; 0s: every one
-    std::string tcpHost;                                  // a client's receiver: name or IPv4
+    std::string tcpHost{};                                // a client's receiver: name or IPv4
     int32_t tcpReceiverLimit = kDefaultTcpReceiverLimit;  // not kept in Korvane.ini
 };
 

@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,6 +16,7 @@
 #include "shell/link_settings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "simulation/shared_state.h"
 
 namespace korvane {
 
@@ -45,6 +47,18 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
 
     tray_.onLeftClick = [this] { toggleFromTray(); };
     tray_.show();
+
+    // News comes on the link thread; the title changes on this one, through
+    // the event loop, and not at all once the window has gone (the link may
+    // outlive it).
+    control_.onNews = [window = QPointer<MainWindow>(this)](const std::string&) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [window] {
+                if (window) window->refreshTitle();
+            },
+            Qt::QueuedConnection);
+    };
 
     buildMenu();
     buildTabs();
@@ -127,6 +141,10 @@ void MainWindow::showLinkError(const std::string& text) {
 
 void MainWindow::setTitle(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
+}
+
+void MainWindow::refreshTitle() {
+    setTitle(linkTitle(shared_.link.medium, shared_.link.interrogated, control_));
 }
 
 void MainWindow::runSetup() {

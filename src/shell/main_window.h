@@ -26,6 +26,8 @@ public:
     // LinkUi
     void showLinkError(const std::string& text) override;
     void setTitle(const std::string& title) override;
+    // Names the link in force as it is now (after news from the link thread).
+    void refreshTitle();
 
     QTabWidget* tabControl() const { return tabs_; }
     QWidget* currentPage() const { return currentPage_; }
