@@ -94,8 +94,7 @@ std::optional<Peer> acceptWithin(TcpListener& listener, std::chrono::millisecond
 class TcpLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const int32_t loopback[4] = {127, 0, 0, 1};
-        std::copy(loopback, loopback + 4, shared_.link.tcpListenAddress);
+        shared_.link.tcpListenAddress[0] = 127, shared_.link.tcpListenAddress[3] = 1;
         shared_.link.tcpPort = 0;
         shared_.link.tcpHost = "127.0.0.1";
         shared_.link.transmitInterval = 0.5f;
