@@ -56,6 +56,10 @@ constexpr auto kFirstConnectWait = 200ms;
 constexpr auto kRefusalReportGap = 1000ms;
 // Connections taken per wake-up; more wait for the next one.
 constexpr int kAcceptsPerWake = 64;
+// Answers sent to one receiver per pass; the rest wait for the next pass, and
+// its further requests in the system's buffers, so a receiver that asks
+// without pause cannot keep the link from the others.
+constexpr long long kAnswersPerPass = 64;
 constexpr uint16_t kHighestPort = 65535;
 
 // What a link thread reads from the settings, once, at start-up.
@@ -200,13 +204,23 @@ public:
     }
 
     void watch(SocketPoll& poll) {
-        for (Peer& peer : peers_) peer.pollIndex = poll.add(peer.connection, peer.waiting() > 0);
+        for (Peer& peer : peers_)
+            peer.pollIndex =
+                poll.add(peer.connection, peer.waiting() > 0, peer.owed < kAnswersPerPass);
+    }
+
+    // True while answers are owed that a pass left for the next one.
+    bool behind() const {
+        return std::any_of(peers_.begin(), peers_.end(),
+                           [](const Peer& p) { return p.owed > 0 && p.gone == Gone::no; });
     }
 
     // Reads and writes whatever the poll found ready.
     void service(const SocketPoll& poll) {
         for (Peer& peer : peers_) {
-            if (peer.gone == Gone::no && poll.readable(peer.pollIndex)) read(peer);
+            if (peer.gone == Gone::no && peer.owed < kAnswersPerPass &&
+                poll.readable(peer.pollIndex))
+                read(peer);
             if (peer.gone == Gone::no && poll.writable(peer.pollIndex)) flush(peer);
         }
     }
@@ -224,7 +238,9 @@ public:
                 built = true;
             }
             if (!frame) return;
-            for (; peer.owed > 0 && peer.gone == Gone::no; --peer.owed) deliver(peer, *frame);
+            for (long long n = 0; n < kAnswersPerPass && peer.owed > 0 && peer.gone == Gone::no;
+                 ++n, --peer.owed)
+                deliver(peer, *frame);
         }
     }
 
@@ -502,7 +518,9 @@ void tcpServerLink(SharedState& shared, LinkControl& control) {
         const std::size_t listening = poll.add(*listener);
         receivers.watch(poll);
         const Clock::time_point before = Clock::now();
-        poll.wait(settings->interrogated ? kPollSlice : waitUntil(before, clock.next()));
+        poll.wait(receivers.behind()       ? 0ms
+                  : settings->interrogated ? kPollSlice
+                                           : waitUntil(before, clock.next()));
         const Clock::time_point now = Clock::now();
 
         for (int k = 0; k < kAcceptsPerWake && poll.readable(listening); ++k) {
@@ -574,6 +592,7 @@ void tcpClientLink(SharedState& shared, LinkControl& control) {
         if (server.count() > 0) next = settings->interrogated ? now + kPollSlice : clock.next();
         // Until it reports up, the link looks often for its first connection.
         if (!acknowledged) next = std::min(next, now + 10ms);
+        if (server.behind()) next = now;
         poll.wait(waitUntil(now, next));
         now = Clock::now();
 

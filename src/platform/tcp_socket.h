@@ -102,9 +102,9 @@ public:
     void clear();
     // Readable: a connection is waiting.
     std::size_t add(const TcpListener& listener);
-    // Readable always watched (data, the end of the stream or an error);
-    // writable only when asked for.
-    std::size_t add(const TcpConnection& connection, bool writable);
+    // Failures are always watched for; data (or the end of the stream) and
+    // room to write when asked for.
+    std::size_t add(const TcpConnection& connection, bool writable, bool readable = true);
     // Waits up to timeout for any of them; false when none is ready.
     bool wait(std::chrono::milliseconds timeout);
     // A failed socket counts as both, so its next transfer finds the failure.

@@ -205,9 +205,9 @@ std::size_t SocketPoll::add(const TcpListener& listener) {
     return entries_->fds.size() - 1;
 }
 
-std::size_t SocketPoll::add(const TcpConnection& connection, bool writable) {
+std::size_t SocketPoll::add(const TcpConnection& connection, bool writable, bool readable) {
     const int fd = connection.handle_ ? connection.handle_->fd : kNoSocket;
-    const short events = static_cast<short>(POLLIN | (writable ? POLLOUT : 0));
+    const short events = static_cast<short>((readable ? POLLIN : 0) | (writable ? POLLOUT : 0));
     entries_->fds.push_back({fd, events, 0});
     return entries_->fds.size() - 1;
 }

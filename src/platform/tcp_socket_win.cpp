@@ -231,10 +231,10 @@ std::size_t SocketPoll::add(const TcpListener& listener) {
     return entries_->fds.size() - 1;
 }
 
-std::size_t SocketPoll::add(const TcpConnection& connection, bool writable) {
+std::size_t SocketPoll::add(const TcpConnection& connection, bool writable, bool readable) {
     WSAPOLLFD entry{};
     entry.fd = connection.handle_ ? connection.handle_->socket : INVALID_SOCKET;
-    entry.events = static_cast<SHORT>(POLLRDNORM | (writable ? POLLWRNORM : 0));
+    entry.events = static_cast<SHORT>((readable ? POLLRDNORM : 0) | (writable ? POLLWRNORM : 0));
     entries_->fds.push_back(entry);
     return entries_->fds.size() - 1;
 }
