@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,12 +13,16 @@ struct LinkSettings;
 
 // What the command line asks for; unset fields keep the loaded settings.
 struct HeadlessOptions {
-    std::optional<int32_t> medium;  // kMediumUdp or kMediumRs232
+    std::optional<int32_t> medium;  // kMediumUdp, kMediumRs232 or kMediumTcp
     std::optional<int32_t> ipAddress[4];
     std::optional<int32_t> comPort;
     std::optional<int32_t> baudIndex;
     std::optional<int32_t> interrogated;
     std::optional<float> transmitInterval;  // seconds, already raised to 0.5 at least
+    std::optional<int32_t> tcpRole;
+    std::optional<int32_t> tcpPort;
+    std::optional<std::array<int32_t, 4>> tcpListenAddress;
+    std::optional<std::string> tcpHost;
     bool echo = false;
     bool help = false;
     bool version = false;

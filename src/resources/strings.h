@@ -26,6 +26,8 @@ inline constexpr const char* kAboutLicence = "MIT licence";
 // Simulator Setup dialog.
 inline constexpr const char* kInvalidComPort = "Invalid Com Port!";
 inline constexpr const char* kInvalidInterval = "Invalid Transmit Interval!";
+inline constexpr const char* kInvalidTcpPort = "Invalid TCP Port!";
+inline constexpr const char* kInvalidHost = "Invalid Host!";
 
 // Tab labels, left to right.
 inline constexpr const char* kTabLabels[4] = {"Drilling", "Options", "Aux Tracks", "Gas Simulator"};

@@ -1,11 +1,13 @@
 #include "shell/main_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
+#include <mutex>
 
 #include "korvane_version.h"
 #include "pages/pages.h"
@@ -20,6 +22,12 @@
 
 namespace korvane {
 
+// Where the link thread's news goes: this window, while there is one.
+struct NewsSink {
+    std::mutex mutex;
+    MainWindow* window = nullptr;
+};
+
 namespace {
 
 // The window's classic size, which holds the tab control and a whole page when
@@ -33,7 +41,7 @@ constexpr int kPageHeightDu = 134;
 }  // namespace
 
 MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray)
-    : shared_(shared), control_(control), tray_(tray) {
+    : shared_(shared), control_(control), tray_(tray), news_(std::make_shared<NewsSink>()) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                             Qt::WindowStaysOnTopHint;
@@ -48,11 +56,27 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
     tray_.onLeftClick = [this] { toggleFromTray(); };
     tray_.show();
 
+    // News comes on the link thread; the title changes on this one, through
+    // the event loop, and not at all once the window has gone (the link may
+    // outlive it): a deleted window takes its queued calls with it, and the
+    // sink's lock keeps it from going between the look and the post.
+    news_->window = this;
+    control_.onNews = [news = news_](const std::string&) {
+        std::lock_guard lock(news->mutex);
+        if (MainWindow* window = news->window)
+            QMetaObject::invokeMethod(
+                window, [window] { window->refreshTitle(); }, Qt::QueuedConnection);
+    };
+
     buildMenu();
     buildTabs();
 }
 
 MainWindow::~MainWindow() {
+    {
+        std::lock_guard lock(news_->mutex);
+        news_->window = nullptr;
+    }
     tray_.onLeftClick = nullptr;
     // The pages go first: their timers must not fire into a half-destroyed window.
     delete currentPage_;

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <memory>
 
 #include "links/link_control.h"
 
@@ -26,7 +27,7 @@ public:
     // LinkUi
     void showLinkError(const std::string& text) override;
     void setTitle(const std::string& title) override;
-    // Names the link state in the title afresh, after news from the link.
+    // Names the link in force as it is now (after news from the link thread).
     void refreshTitle();
 
     QTabWidget* tabControl() const { return tabs_; }
@@ -74,6 +75,7 @@ private:
     QAction* exitAction_ = nullptr;
     bool windowVisible_ = false;
     bool exiting_ = false;
+    std::shared_ptr<struct NewsSink> news_;
 };
 
 }  // namespace korvane

@@ -20,27 +20,14 @@ namespace korvane {
 
 namespace {
 
-// Where the link thread's news goes: the window, while there is one. The
-// lock keeps the window from going away between the look and the post.
-struct NewsSink {
-    std::mutex mutex;
-    MainWindow* window = nullptr;
-};
-
 class DesktopFrontEnd : public FrontEnd {
 public:
     DesktopFrontEnd(SharedState& shared, LinkControl& control, TrayIcon& tray,
                     const SessionOptions& options, const std::function<void(MainWindow&)>& started)
         : shared_(shared), control_(control), tray_(tray), options_(options), started_(started) {}
 
-    // Runs after the link has stopped, so no news is on its way.
-    ~DesktopFrontEnd() override {
-        {
-            std::lock_guard lock(news_->mutex);
-            news_->window = nullptr;
-        }
-        window_.reset();
-    }
+    // The window outlives the run, so that it is gone only once the link has stopped.
+    ~DesktopFrontEnd() override = default;
 
     void alreadyRunning() override { showAlreadyRunning(); }
 
@@ -48,15 +35,6 @@ public:
         window_ = std::make_unique<MainWindow>(shared_, control_, tray_);
         QObject::connect(window_.get(), &MainWindow::exitRequested, qApp,
                          [](int code) { QCoreApplication::exit(code); });
-        // News from the link thread (a device gone, and back) reaches the
-        // window through its event queue; a window deleted meanwhile takes
-        // its queued calls with it.
-        news_->window = window_.get();
-        control_.onNews = [news = news_](const std::string&) {
-            std::lock_guard lock(news->mutex);
-            if (MainWindow* window = news->window)
-                QMetaObject::invokeMethod(window, [window] { window->refreshTitle(); });
-        };
         // A logout may end the program without File, Exit: keep the settings.
         QObject::connect(qApp, &QGuiApplication::commitDataRequest, window_.get(),
                          [this] { saveSettings(shared_, options_.folder); });
@@ -88,7 +66,6 @@ private:
     const SessionOptions& options_;
     const std::function<void(MainWindow&)>& started_;
     std::unique_ptr<MainWindow> window_;
-    std::shared_ptr<NewsSink> news_ = std::make_shared<NewsSink>();
 };
 
 }  // namespace

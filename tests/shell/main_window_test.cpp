@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -20,8 +21,10 @@
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
 #include "platform/pseudo_terminal.h"
+#include "platform/tcp_socket.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
+#include "resources/ip_address_edit.h"
 #include "shell/session.h"
 #include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
@@ -249,6 +252,34 @@ TEST_F(MainWindowTest, SetupOkRestartsTheLinkAndCancelDoesNot) {
     EXPECT_EQ(shared.link.comPort, 99);
 }
 
+TEST_F(MainWindowTest, TcpServerChosenInSetupCountsItsReceiversInTheTitle) {
+    MainWindow window(shared, control, tray);
+    testing::ModalDriver modals;
+    modals.onNext<SetupDialog>([](SetupDialog* dialog) {
+        ui::control<QRadioButton>(dialog, ids::setup::kTcpRadio)->click();
+        ui::control<ui::IpAddressEdit>(dialog, ids::setup::kTcpListenField)
+            ->setOctets({127, 0, 0, 1});
+        ui::control<QPushButton>(dialog, ids::kOk)->click();
+    });
+    window.setupAction()->trigger();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Streaming TCP, 0 receivers)"));
+    const auto titleBecomes = [&window](const char* title) {
+        QElapsedTimer waited;
+        waited.start();
+        while (window.windowTitle() != QLatin1String(title) && waited.elapsed() < 3000)
+            QTest::qWait(10);
+        return window.windowTitle().toStdString();
+    };
+    std::optional<TcpConnection> receiver = TcpConnection::startConnect({{127, 0, 0, 1}, 5001});
+    ASSERT_TRUE(receiver.has_value());
+    EXPECT_EQ(titleBecomes("Korvane (Streaming TCP, 1 receiver)"),
+              "Korvane (Streaming TCP, 1 receiver)");
+    receiver->close();
+    EXPECT_EQ(titleBecomes("Korvane (Streaming TCP, 0 receivers)"),
+              "Korvane (Streaming TCP, 0 receivers)");
+    startLink(shared, control, window, kMediumNone);
+}
+
 TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
     const auto iniPath = folder / "Korvane.ini";
     ASSERT_FALSE(std::filesystem::exists(iniPath));
@@ -256,6 +287,7 @@ TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
 
     SessionOptions options;
     options.folder = folder.path();
+    options.singleInstance = false;  // other tests run the programs alongside
     options.startClock = false;
     options.linkDelay = std::chrono::milliseconds{0};
     QString titleAtExit;

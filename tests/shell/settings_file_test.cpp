@@ -600,5 +600,76 @@ TEST(SettingsFile, LoadSurvivesArbitraryFiles) {
     }
 }
 
+// A reader that knows only the original layout: a 36-byte header, then N
+// records of 21 bytes. It takes a file whose fields are in their ranges.
+bool validInOriginalLayout(const std::vector<uint8_t>& bytes, int32_t& medium) {
+    if (bytes.size() < 36) return false;
+    const auto field = [&bytes](std::size_t at) {
+        int32_t value = 0;
+        std::memcpy(&value, bytes.data() + at, 4);
+        return value;
+    };
+    float interval = 0.0f;
+    std::memcpy(&interval, bytes.data() + 8, 4);
+    medium = field(16);
+    const int32_t interrogated = field(20);
+    const int32_t count = field(32);
+    return medium >= 0 && medium <= 2 && (interrogated == 0 || interrogated == 1) &&
+           interval >= 0.5f && count >= 0 && count <= 100 &&
+           bytes.size() >= 36 + 21 * static_cast<std::size_t>(count);
+}
+
+TEST(SettingsFile, TcpSettingsSitAfterTheTracksWhereTheOriginalLayoutEnds) {
+    struct Case {
+        const char* legend;
+        int32_t medium;
+        int32_t role;
+        const char* host;
+        int32_t port;
+        int32_t listenFirstOctet;
+    };
+    const Case cases[] = {
+        {"TCP server in force", kMediumTcp, kTcpServer, "", 6000, 127},
+        {"TCP client in force", kMediumTcp, kTcpClient, "logger.rig", 7000, 0},
+        {"UDP in force, TCP settings kept", kMediumUdp, kTcpClient, "10.0.0.9", 5001, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        auto saved = startedState(folder);
+        saved->link.medium = c.medium;
+        saved->link.tcpRole = c.role;
+        saved->link.tcpHost = c.host;
+        saved->link.tcpPort = c.port;
+        saved->link.tcpListenAddress[0] = c.listenFirstOctet;
+        addTrack(*saved, 0, "0824", 0.0f, 100.0f, 50.0f, 1);
+        ASSERT_EQ(saveSettings(*saved, folder.path()), 0);
+
+        std::vector<uint8_t> bytes = readBytes(folder / kSettingsFileName);
+        int32_t medium = -1;
+        EXPECT_TRUE(validInOriginalLayout(bytes, medium));
+        EXPECT_EQ(medium, c.medium == kMediumTcp ? kMediumNone : c.medium);
+        EXPECT_GT(bytes.size(), 36u + 21u) << "the block follows the track";
+
+        auto loaded = startedState(folder);
+        EXPECT_EQ(loadSettings(*loaded, folder.path()), 0);
+        EXPECT_EQ(loaded->link.medium, c.medium);
+        EXPECT_EQ(loaded->link.tcpRole, c.role);
+        EXPECT_EQ(loaded->link.tcpHost, c.host);
+        EXPECT_EQ(loaded->link.tcpPort, c.port);
+        EXPECT_EQ(loaded->link.tcpListenAddress[0], c.listenFirstOctet);
+        EXPECT_EQ(loaded->auxTracks.auxTrackCount, 1);
+
+        // A block cut short is ignored; the rest of the file stands.
+        bytes.pop_back();
+        writeBytes(folder / kSettingsFileName, bytes);
+        auto cut = startedState(folder);
+        EXPECT_EQ(loadSettings(*cut, folder.path()), 0);
+        EXPECT_EQ(cut->link.medium, c.medium == kMediumTcp ? kMediumNone : c.medium);
+        EXPECT_EQ(cut->link.tcpPort, kDefaultTcpPort);
+        EXPECT_EQ(cut->auxTracks.auxTrackCount, 1);
+    }
+}
+
 }  // namespace
 }  // namespace korvane
