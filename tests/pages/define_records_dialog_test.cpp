@@ -107,6 +107,37 @@ TEST_F(DefineRecordsDialogTest, CatalogueFillsTheComboBoxes) {
     }
 }
 
+TEST_F(DefineRecordsDialogTest, NumbersThatDoNotFitAnItemCodeAreRefused) {
+    struct Case {
+        const char* legend;
+        const char* catalogue;
+        const char* added;  // nullptr: refused with a warning
+    };
+    const Case cases[] = {
+        {"three-digit item", "1,1\n123,A\n", nullptr},
+        {"three-digit record", "100,1\n5,A\n", nullptr},
+        {"negative record", "-1,1\n5,A\n", nullptr},
+        {"negative item", "1,1\n-5,A\n", nullptr},
+        {"the largest numbers", "99,1\n99,A\n", "99 99 Value=3.00"},
+    };
+    testing::ModalDriver modals;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        writeCatalogue(c.catalogue);
+        shared_ = std::make_unique<SharedState>();
+        open();
+        const std::size_t before = modals.messages().size();
+        add("3");
+        EXPECT_EQ(lines(list()), c.added ? Lines{c.added} : Lines{});
+        EXPECT_EQ(shared_->extraRecords.extraRecordCount, c.added ? 1 : 0);
+        ASSERT_EQ(modals.messages().size(), before + (c.added ? 0 : 1));
+        if (c.added) continue;
+        EXPECT_EQ(modals.messages().back().title, QStringLiteral("Korvane"));
+        EXPECT_EQ(modals.messages().back().text, "Record and item numbers must be 0 to 99!");
+        EXPECT_EQ(modals.messages().back().icon, QMessageBox::Warning);
+    }
+}
+
 TEST_F(DefineRecordsDialogTest, ChangingTheRecordTypeStartsAtItsFirstItem) {
     writeCatalogue("1,2\n5,A\n6,B\n2,0\n3,1\n7,C\n");
     open();
