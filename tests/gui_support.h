@@ -46,6 +46,7 @@ struct Message {
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowFlags flags;
 };
 
 // While it lives, looks at the active modal window every few milliseconds
@@ -149,7 +150,8 @@ private:
             state.handlers.pop_front();
             handler.act(modal);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            state.messages.push_back({box->windowTitle(), box->text(), box->icon()});
+            state.messages.push_back(
+                {box->windowTitle(), box->text(), box->icon(), box->windowFlags()});
             if (QPushButton* button = box->defaultButton()) {
                 button->click();
             } else {

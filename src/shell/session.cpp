@@ -19,6 +19,13 @@ std::optional<InstanceLock> takeInstanceLock() {
     if (!lock) {
         QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(ui::kAlreadyRunning),
                         QMessageBox::Ok);
+        // The first copy's window stays on top; a box below it would leave
+        // this copy looking hung.
+        box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+        QTimer::singleShot(0, &box, [&box] {
+            box.raise();
+            box.activateWindow();
+        });
         box.exec();
     }
     return lock;
