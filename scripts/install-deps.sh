@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages Korvane needs to build and test, if any
+# Installs the Debian/Ubuntu packages Korvane needs to build, test and package, if any
 # are missing, and generates the comma-decimal locale one test builds under.
 # Does nothing (and needs no network) when everything is already there.
 # Prints one line per step; apt-get's own output goes to build/install-deps.log.
@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang-format locales iproute2 util-linux
+  help2man dpkg-dev lintian
 )
 
 log="$(cd "$(dirname "$0")/.." && pwd)/build/install-deps.log"

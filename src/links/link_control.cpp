@@ -22,18 +22,15 @@ constexpr auto kStopTimeout = 5000ms;
 
 using LinkBody = void (*)(SharedState&, LinkControl&);
 
-std::string titleFor(int32_t medium, int32_t interrogated) {
-    if (medium == kMediumUdp)
-        return interrogated ? "Korvane (Interrogated UDP)" : "Korvane (Streaming UDP)";
-    if (medium == kMediumRs232)
-        return interrogated ? "Korvane (Interrogated RS-232)" : "Korvane (Streaming RS-232)";
-    return "Korvane (Not Connected)";
-}
+constexpr const char* kNotConnected = "Korvane (Not Connected)";
 
-std::string openErrorText(int32_t requestedMedium, const LinkSettings& link) {
-    if (requestedMedium == kMediumRs232)
-        return "Error Opening COM port " + std::to_string(link.comPort);
-    return "UDP Error on " + peerText(link.ipAddress);
+std::string openErrorText(int32_t requestedMedium, const LinkSettings& link,
+                          const std::string& reason) {
+    std::string text = requestedMedium == kMediumRs232
+                           ? "Error Opening COM port " + std::to_string(link.comPort)
+                           : "UDP Error on " + peerText(link.ipAddress);
+    if (!reason.empty()) text += "\n" + reason;
+    return text;
 }
 
 // True when the thread started last has ended or ends within timeout after
@@ -65,6 +62,21 @@ bool launch(SharedState& shared, LinkControl& control, LinkBody body) {
 
 }  // namespace
 
+std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control) {
+    if (control.health.load() == LinkHealth::deviceGone) return kNotConnected;
+    if (medium == kMediumUdp)
+        return interrogated ? "Korvane (Interrogated UDP)" : "Korvane (Streaming UDP)";
+    if (medium == kMediumRs232)
+        return interrogated ? "Korvane (Interrogated RS-232)" : "Korvane (Streaming RS-232)";
+    return kNotConnected;
+}
+
+bool stopLink(LinkControl& control) {
+    if (!stopLinkThread(control, kStopTimeout)) return false;
+    control.linkActive = 0;
+    return true;
+}
+
 int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t requestedMedium) {
     LinkSettings& link = shared.link;
 
@@ -74,7 +86,7 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
     const bool running =
         control.linkActive == 1 && (link.medium == kMediumUdp || link.medium == kMediumRs232);
     if ((running || control.linkEnded) && !stopLinkThread(control, kStopTimeout)) {
-        ui.setTitle(titleFor(kMediumNone, 0));
+        ui.setTitle(kNotConnected);
         ui.showLinkError("Error Terminating Communications Thread!");
         return 0;
     }
@@ -90,24 +102,29 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
         else
             body = link.interrogated ? rs232InterrogatedLink : rs232StreamingLink;
         control.linkAckEvent.reset();
-        const bool up = launch(shared, control, body) &&
-                        control.linkAckEvent.waitFor(udp ? kUdpStartTimeout : kRs232StartTimeout) &&
-                        control.linkStatus.load() == kLinkUp;
-        if (up) {
+        control.health.store(LinkHealth::working);
+        control.receivers.store(-1);
+        control.failureReason.clear();
+        const bool acknowledged =
+            launch(shared, control, body) &&
+            control.linkAckEvent.waitFor(udp ? kUdpStartTimeout : kRs232StartTimeout);
+        if (acknowledged && control.linkStatus.load() == kLinkUp) {
             control.linkActive = 1;
             link.medium = requestedMedium;
         } else {
             // A thread that is late rather than failed would otherwise run on
-            // unseen; it leaves as soon as it looks at the stop event.
+            // unseen; it leaves as soon as it looks at the stop event. Only a
+            // thread that has reported may be asked why.
             control.linkStopEvent.set();
-            ui.showLinkError(openErrorText(requestedMedium, link));
+            const std::string reason = acknowledged ? control.failureReason : std::string();
+            ui.showLinkError(openErrorText(requestedMedium, link, reason));
             link.medium = kMediumNone;
         }
     } else {
         link.medium = kMediumNone;
     }
 
-    ui.setTitle(titleFor(link.medium, link.interrogated));
+    ui.setTitle(linkTitle(link.medium, link.interrogated, control));
     return 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,17 +18,38 @@ inline constexpr int32_t kLinkUp = 0;
 inline constexpr int32_t kLinkDown = 2;
 
 // Sees what a link sends and receives (the headless runner's --echo).
-// Called on the link thread.
+// Called on the link thread. `peer` names the connection for a link that
+// serves several receivers at once, and is empty for the others.
 class LinkObserver {
 public:
     virtual ~LinkObserver() = default;
-    virtual void frameSent(std::string_view frame) = 0;
-    virtual void dataReceived(std::string_view data) = 0;
+    virtual void frameSent(std::string_view frame, std::string_view peer) = 0;
+    virtual void dataReceived(std::string_view data, std::string_view peer) = 0;
+};
+
+// How a link that is up is doing. A serial device that went away, or a peer
+// that cannot be reached, is a normal event: the link says so, keeps trying,
+// and carries on once it is back.
+enum class LinkHealth : int32_t {
+    working,
+    deviceGone,    // the serial device went away; the port is reopened every second
+    reconnecting,  // a connection to the peer is being tried again
 };
 
 // The only contact between startLink and the running link thread.
 struct LinkControl {
     LinkObserver* observer = nullptr;  // set before the first startLink, if at all
+    // Called on the link thread when health or receivers change, with a line
+    // for the operator (the window refreshes its title; the headless runner
+    // prints the line). Set before the first startLink, if at all.
+    std::function<void(const std::string& note)> onNews;
+    std::atomic<LinkHealth> health{LinkHealth::working};
+    // Receivers connected to a link that serves several; -1 for the others.
+    std::atomic<int32_t> receivers{-1};
+    // Why the link could not come up, in the operator's words (empty when
+    // there is nothing to add). Written by the link thread before it reports
+    // kLinkDown at start-up; read by startLink only after that report.
+    std::string failureReason;
     ManualResetEvent linkAckEvent;
     ManualResetEvent linkStopEvent;
     std::atomic<int32_t> linkStatus{0};
@@ -45,12 +67,18 @@ inline void reportLinkStatus(LinkControl& control, int32_t status) {
     control.linkAckEvent.set();
 }
 
-// Pass what a link thread sent or received to the observer, if there is one.
-inline void noteSent(LinkControl& control, std::string_view frame) {
-    if (control.observer) control.observer->frameSent(frame);
+// The link thread's side of a change in health: store it, then tell the front end.
+inline void reportLinkHealth(LinkControl& control, LinkHealth health, const std::string& note) {
+    control.health.store(health);
+    if (control.onNews) control.onNews(note);
 }
-inline void noteReceived(LinkControl& control, std::string_view data) {
-    if (control.observer) control.observer->dataReceived(data);
+
+// Pass what a link thread sent or received to the observer, if there is one.
+inline void noteSent(LinkControl& control, std::string_view frame, std::string_view peer = {}) {
+    if (control.observer) control.observer->frameSent(frame, peer);
+}
+inline void noteReceived(LinkControl& control, std::string_view data, std::string_view peer = {}) {
+    if (control.observer) control.observer->dataReceived(data, peer);
 }
 
 // What startLink needs from the user interface: the GUI shows message boxes and
@@ -61,6 +89,15 @@ public:
     virtual void showLinkError(const std::string& text) = 0;  // error icon, caption "Korvane"
     virtual void setTitle(const std::string& title) = 0;
 };
+
+// The window title for the link in force: its medium and mode, or
+// "Korvane (Not Connected)" when there is none or its device has gone.
+std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control);
+
+// Stops the running link thread, if there is one, and leaves medium as it
+// is: at exit the settings keep the state of the link. False when the thread
+// did not stop in time. Main thread only.
+bool stopLink(LinkControl& control);
 
 // Stops the running link, starts the one for requestedMedium (0 none, 1 UDP,
 // 2 RS-232) and names the state in the title. Returns 0 when the running link

@@ -64,6 +64,22 @@ void sendFrame(UdpSocket& socket, LinkControl& control, const char* frame, std::
         noteSent(control, std::string_view(frame, length));
 }
 
+// The reason a bind failed, in the operator's words; empty when there is
+// nothing useful to say.
+std::string portProblem(SocketError error) {
+    const std::string port = "Port " + std::to_string(kWitsUdpPort);
+    switch (error) {
+        case SocketError::addressInUse:
+            return port + " is already in use by another program.";
+        case SocketError::accessDenied:
+            return port + " may not be used by this program.";
+        case SocketError::none:
+        case SocketError::other:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string peerText(const int32_t (&octets)[4]) {
@@ -132,9 +148,12 @@ void udpStreamingLink(SharedState& shared, LinkControl& control) {
 void udpInterrogatedLink(SharedState& shared, LinkControl& control) {
     std::optional<UdpSocket> socket = UdpSocket::open(17);
     // A link that cannot have port 5001 would report itself up and then never
-    // hear a request; say so at once instead.
-    if (!socket || !socket->bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort})) {
+    // hear a request; say so at once instead, and why.
+    const SocketResult bound =
+        socket ? socket->bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort}) : SocketResult{};
+    if (!socket || !bound) {
         if (socket) socket->close();
+        control.failureReason = portProblem(bound.error);
         reportLinkStatus(control, kLinkDown);
         return;
     }

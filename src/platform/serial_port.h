@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -42,10 +43,17 @@ public:
     // and on an error.
     bool write(const char* data, std::size_t count, const ManualResetEvent* abort = nullptr);
 
+    // True once a read or write has found the device gone (a USB adapter
+    // unplugged, the other side of a pseudo-terminal closed): it will never
+    // work again, and only opening the port afresh can bring the line back.
+    bool gone() const { return gone_.load(); }
+
 private:
     explicit SerialPort(int fd) : fd_(fd) {}
     int fd_;
     bool exclusive_ = false;  // TIOCEXCL was set through this descriptor
+    // Set by whichever thread reads or writes; looked at by the link thread.
+    std::atomic<bool> gone_{false};
 };
 
 // The device behind COMn: an entry named "COMn" in the working directory

@@ -101,6 +101,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// Errors that mean the device itself has gone, not just this call failed.
+bool deviceGone(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
 // Milliseconds for poll, rounded up so a wait never ends just short of its limit.
 int pollMs(Clock::duration left) {
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
@@ -116,12 +119,19 @@ std::size_t SerialPort::read(char* buffer, std::size_t count) {
         if (got > 0) return static_cast<std::size_t>(got);
         if (got < 0 && errno == EINTR) continue;
         // 0 is a hung-up line; any error but "nothing queued" ends the read too.
-        if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        if (got == 0 || deviceGone(errno)) {
+            gone_ = true;
+            break;
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK) break;
         pollfd ready{fd_, POLLIN, 0};
         const int polled = ::poll(&ready, 1, pollMs(deadline - Clock::now()));
         if (polled == 0) return 0;  // the full wait passed with nothing
         if (polled < 0 && errno != EINTR) break;
-        if (polled > 0 && (ready.revents & POLLIN) == 0) break;  // hang-up or error
+        if (polled > 0 && (ready.revents & POLLIN) == 0) {
+            if (ready.revents & (POLLHUP | POLLERR | POLLNVAL)) gone_ = true;
+            break;
+        }
     }
     // A hung-up line answers every read at once with 0 or EIO; wait out the
     // rest of the read time so a reading loop keeps its pace.
@@ -140,6 +150,10 @@ bool SerialPort::write(const char* data, std::size_t count, const ManualResetEve
             continue;
         }
         if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && deviceGone(errno)) {
+            gone_ = true;
+            return false;
+        }
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         if (abort && abort->isSet()) break;
         const auto stalled = Clock::now() - lastProgress;

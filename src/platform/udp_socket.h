@@ -23,6 +23,20 @@ std::string formatAddress(const Ipv4Address& address);
 // blanks, no shorthand forms); nothing for anything else.
 std::optional<Ipv4Address> parseAddress(const std::string& text, uint16_t port);
 
+// Why a socket call failed, as far as the operator can do something about it.
+enum class SocketError {
+    none,
+    addressInUse,  // another program holds the port
+    accessDenied,  // the system does not let this program have the port
+    other,
+};
+
+// The outcome of a call that either works or says why not.
+struct SocketResult {
+    SocketError error = SocketError::none;
+    explicit operator bool() const { return error == SocketError::none; }
+};
+
 // Result of one receive.
 struct Datagram {
     // Size of the whole datagram, which is more than the buffer could take
@@ -43,7 +57,7 @@ public:
     UdpSocket& operator=(const UdpSocket&) = delete;
     ~UdpSocket();
 
-    bool bind(const Ipv4Address& local);
+    SocketResult bind(const Ipv4Address& local);
     // The address the socket is bound to (port chosen by the system after a bind to 0).
     std::optional<Ipv4Address> localAddress() const;
     // Bytes sent, or -1.

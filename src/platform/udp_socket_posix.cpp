@@ -81,9 +81,12 @@ UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
 
 UdpSocket::~UdpSocket() { close(); }
 
-bool UdpSocket::bind(const Ipv4Address& local) {
+SocketResult UdpSocket::bind(const Ipv4Address& local) {
     const sockaddr_in raw = toSockaddr(local);
-    return ::bind(fd_, reinterpret_cast<const sockaddr*>(&raw), sizeof raw) == 0;
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&raw), sizeof raw) == 0) return {};
+    if (errno == EADDRINUSE) return {SocketError::addressInUse};
+    if (errno == EACCES) return {SocketError::accessDenied};
+    return {SocketError::other};
 }
 
 std::optional<Ipv4Address> UdpSocket::localAddress() const {

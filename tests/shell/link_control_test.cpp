@@ -124,7 +124,8 @@ TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
     const std::vector<Case> cases = {
         {"COM port that is no device", kMediumRs232, 0, 127, "Error Opening COM port 7"},
         {"interrogated COM port too", kMediumRs232, 1, 127, "Error Opening COM port 7"},
-        {"port 5001 taken", kMediumUdp, 1, 127, "UDP Error on 127.0.0.1"},
+        {"port 5001 taken", kMediumUdp, 1, 127,
+         "UDP Error on 127.0.0.1\nPort 5001 is already in use by another program."},
         {"peer that is no address", kMediumUdp, 0, 300, "UDP Error on 300.0.0.1"},
     };
     shared_.link.comPort = 7;
@@ -164,11 +165,11 @@ TEST_F(LinkControlTest, TheSameMediumAgainRestartsTheThread) {
 // as a stalled --echo pipe would: the thread cannot look at the stop event.
 class HoldingObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view) override {
+    void frameSent(std::string_view, std::string_view) override {
         held_.set();
         release_.waitFor(30000ms);
     }
-    void dataReceived(std::string_view) override {}
+    void dataReceived(std::string_view, std::string_view) override {}
     bool holding(std::chrono::milliseconds limit) const { return held_.waitFor(limit); }
     void release() { release_.set(); }
 
