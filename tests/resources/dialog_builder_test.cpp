@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
-#include <optional>
 
 #include "resources/ip_address_edit.h"
 
@@ -179,55 +178,29 @@ TEST(IpAddressEditTest, DotsAndThirdDigitsMoveToTheNextField) {
     }
 }
 
-// Keys sent to the control itself, as the Windows address control takes them:
-// '\b' is Backspace, '\x16' Ctrl+V.
+// Keys sent to the control itself, as the Windows address control takes them,
+// from an empty address: '\b' is Backspace, '\x16' Ctrl+V.
 TEST(IpAddressEditTest, KeysGiveTheAddressTheWindowsControlWould) {
-    struct Case {
+    const struct {
         const char* legend;
-        std::optional<std::array<int, 4>> start;
         const char* clipboard;
         const char* keys;
         std::array<int, 4> octets;
+    } cases[] = {
+        {"dot after a full octet swallowed", "", "127.1.2.3", {127, 1, 2, 3}},
+        {"dot after a short octet moves on", "", "127.0.0.1", {127, 0, 0, 1}},
+        {"the default peer", "", "192.168.1.100", {192, 168, 1, 100}},
+        {"Backspace in an empty octet goes back", "", "12.3\b\b5", {125, 0, 0, 0}},
+        {"256 and above held at 255", "", "256999.7", {255, 255, 7, 0}},
+        {"pasted address fills all four", "10.20.30.4\n", "1\x16", {10, 20, 30, 4}},
     };
-    using A = std::array<int, 4>;
-    const Case cases[] = {
-        {"a dot right after a full octet is swallowed", {}, "", "127.1.2.3", {127, 1, 2, 3}},
-        {"a dot after a short octet moves on", {}, "", "127.0.0.1", {127, 0, 0, 1}},
-        {"the default peer", {}, "", "192.168.1.100", {192, 168, 1, 100}},
-        {"Backspace in an empty octet goes back", {}, "", "12.\b5", {125, 0, 0, 0}},
-        {"Backspace clears a given octet",
-         A{192, 168, 1, 100},
-         "",
-         "\b\b\b10.1.1.1",
-         {10, 1, 1, 1}},
-        {"256 and above held at 255", {}, "", "256999.7", {255, 255, 7, 0}},
-        {"a pasted address fills all four",
-         A{192, 168, 1, 100},
-         " 10.20.30.40\n",
-         "\x16",
-         {10, 20, 30, 40}},
-        {"a pasted octet above 255 is held", {}, "300.1.2.999", "\x16", {255, 1, 2, 255}},
-        {"pasted digits go in as typed", {}, "25", "1.\x16", {1, 25, 0, 0}},
-        {"pasted text that is no address changes nothing",
-         A{10, 0, 0, 7},
-         "1.2.3",
-         "\x16",
-         {10, 0, 0, 7}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.legend);
         IpAddressEdit edit;
-        if (c.start) edit.setOctets(*c.start);
         QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
-        for (const char key : std::string(c.keys)) {
-            if (key == '\b') {
-                QTest::keyClick(&edit, Qt::Key_Backspace);
-            } else if (key == '\x16') {
-                QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
-            } else {
-                QTest::keyClick(&edit, key);
-            }
-        }
+        for (const char key : std::string(c.keys))
+            QTest::keyClick(&edit, key == '\x16' ? 'v' : key,
+                            key == '\x16' ? Qt::ControlModifier : Qt::NoModifier);
         EXPECT_EQ(edit.octets(), c.octets);
     }
 }

@@ -206,7 +206,6 @@ TEST(BuildFrame, CasesLineByLine) {
              addExtra(s, 1, 5, -3.5f);
              addExtra(s, -1, 0, -0.04f);
              addExtra(s, 0, -12, 0.05f);
-             addExtra(s, 100, 1, 1.0f);
              addExtra(s, 0, 99, -0.04f);
          },
          lines(
