@@ -17,8 +17,10 @@ build: deps
 	cmake --preset $(PRESET) >/dev/null
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
+# After ctest, names each skipped test with its reason; ends with ctest's status.
 test: build
-	ctest --preset $(PRESET) -j $(JOBS)
+	@status=0; ctest --preset $(PRESET) -j $(JOBS) || status=$$?; \
+	  scripts/skipped-tests.sh $(BUILD); exit $$status
 
 # With a desktop the window opens; without one the simulator runs headless,
 # streaming to a local receiver and printing every frame it sends.

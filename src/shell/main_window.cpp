@@ -184,10 +184,14 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::toggleFromTray() {
-    if (windowVisible_) {
+    // Some window managers offer a minimise button even on a tool window; a
+    // minimised window has no taskbar button to come back from, so the tray
+    // counts it as hidden and brings it back whole.
+    if (windowVisible_ && !isMinimized()) {
         hide();
     } else {
-        show();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        showNormal();
         raise();
         activateWindow();
     }

@@ -48,7 +48,8 @@ public:
     // File, Exit: removes the tray icon, closes the window and asks the
     // event loop to end with code 1.
     void exitProgram();
-    // A left click on the tray icon hides a shown window and shows a hidden one.
+    // A left click on the tray icon hides a shown window and shows, restores
+    // and activates a hidden or minimised one.
     void toggleFromTray();
 
 signals:

@@ -73,6 +73,13 @@ private:
 void showAlreadyRunning() {
     QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(ui::kAlreadyRunning),
                     QMessageBox::Ok);
+    // The first copy's window stays on top; a box below it would leave this
+    // copy looking hung.
+    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
     box.exec();
 }
 

@@ -167,6 +167,16 @@ TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
     EXPECT_FALSE(window.windowVisible());
     tray.click();
     EXPECT_TRUE(window.isVisible());
+
+    // A window manager may minimise even a tool window; a click brings it back whole.
+    for (const bool closedToo : {false, true}) {
+        SCOPED_TRACE(closedToo ? "minimised, then closed" : "minimised");
+        window.showMinimized();
+        if (closedToo) window.close();
+        tray.click();
+        EXPECT_TRUE(window.isVisible() && window.windowVisible() && !window.isMinimized());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
 }
 
 TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton) {
