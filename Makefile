@@ -8,7 +8,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test deps build bench screenshots format check-format test-asan test-tsan windows windows-test clean
+.PHONY: run test deps build package bench screenshots format check-format test-asan test-tsan windows windows-test clean
 
 deps:
 	@scripts/install-deps.sh
@@ -24,6 +24,10 @@ test: build
 # streaming to a local receiver and printing every frame it sends.
 run: build
 	@scripts/run.sh $(BUILD)
+
+# The Debian package, $(BUILD)/korvane_<version>_amd64.deb.
+package: build
+	cmake --build --preset $(PRESET) --target package
 
 bench: build
 	$(BUILD)/bench/korvane_bench

@@ -85,6 +85,15 @@ inline void writeText(const std::filesystem::path& path, std::string_view text) 
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
+// Temporary files a save left behind, in the folder and below it (a link
+// under such a name is a test's own plant).
+inline int leftoverTemporaries(const std::filesystem::path& folder) {
+    int found = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        found += entry.path().extension() == ".tmp" && !entry.is_symlink();
+    return found;
+}
+
 // Little-endian int32, for building files by hand.
 inline void put32(std::vector<uint8_t>& bytes, uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8)

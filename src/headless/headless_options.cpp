@@ -54,6 +54,7 @@ const char* const kHeadlessUsage =
     "  --interval SECS   streaming interval in seconds (at least 0.5)\n"
     "  --echo            print every frame sent and everything received\n"
     "  --help            print this text\n"
+    "  --version         print the program's name and version\n"
     "\n"
     "Options override the loaded settings and are saved at exit (except the\n"
     "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
@@ -84,6 +85,8 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
 
         if (name == "--help" && flag()) {
             options.help = true;
+        } else if (name == "--version" && flag()) {
+            options.version = true;
         } else if (name == "--echo" && flag()) {
             options.echo = true;
         } else if (name == "--interrogated" && flag()) {
@@ -136,14 +139,15 @@ void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link) {
     if (options.transmitInterval) link.transmitInterval = *options.transmitInterval;
 }
 
-std::string echoText(std::string_view data, char direction) {
+std::string echoText(std::string_view data, char direction, std::string_view peer) {
     static constexpr char kHex[] = "0123456789abcdef";
+    std::string prefix{direction, ' '};
+    if (!peer.empty()) prefix.append("[").append(peer).append("] ");
     std::string text;
     bool lineOpen = false;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (!lineOpen) {
-            text += direction;
-            text += ' ';
+            text += prefix;
             lineOpen = true;
         }
         const auto c = static_cast<unsigned char>(data[i]);

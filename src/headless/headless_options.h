@@ -20,6 +20,7 @@ struct HeadlessOptions {
     std::optional<float> transmitInterval;  // seconds, already raised to 0.5 at least
     bool echo = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {
@@ -37,8 +38,9 @@ void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link);
 extern const char* const kHeadlessUsage;
 
 // One transmission as readable lines for --echo: every line starts with
-// `direction` and a blank; CR LF ends a line, other control bytes and
-// backslashes are shown escaped ("\r", "\x01", "\\").
-std::string echoText(std::string_view data, char direction);
+// `direction` and a blank, then "[peer] " for a link with several peers;
+// CR LF ends a line, other control bytes and backslashes are shown escaped
+// ("\r", "\x01", "\\").
+std::string echoText(std::string_view data, char direction, std::string_view peer = {});
 
 }  // namespace korvane

@@ -71,6 +71,12 @@ std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& c
     return kNotConnected;
 }
 
+bool stopLink(LinkControl& control) {
+    if (!stopLinkThread(control, kStopTimeout)) return false;
+    control.linkActive = 0;
+    return true;
+}
+
 int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t requestedMedium) {
     LinkSettings& link = shared.link;
 

@@ -94,6 +94,11 @@ public:
 // "Korvane (Not Connected)" when there is none or its device has gone.
 std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control);
 
+// Stops the running link thread, if there is one, and leaves medium as it
+// is: at exit the settings keep the state of the link. False when the thread
+// did not stop in time. Main thread only.
+bool stopLink(LinkControl& control);
+
 // Stops the running link, starts the one for requestedMedium (0 none, 1 UDP,
 // 2 RS-232) and names the state in the title. Returns 0 when the running link
 // could not be stopped, 1 otherwise. Main thread only.

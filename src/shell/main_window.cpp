@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTabWidget>
 
+#include "korvane_version.h"
 #include "pages/pages.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -15,6 +16,7 @@
 #include "shell/link_settings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "simulation/shared_state.h"
 
 namespace korvane {
 
@@ -59,9 +61,11 @@ MainWindow::~MainWindow() {
 void MainWindow::buildMenu() {
     QMenu* file = menuBar()->addMenu(QString::fromLatin1(ui::kMenuFile));
     setupAction_ = file->addAction(QString::fromLatin1(ui::kMenuSetup));
+    aboutAction_ = file->addAction(QString::fromLatin1(ui::kMenuAbout));
     file->addSeparator();
     exitAction_ = file->addAction(QString::fromLatin1(ui::kMenuExit));
     connect(setupAction_, &QAction::triggered, this, &MainWindow::runSetup);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::showAbout);
     connect(exitAction_, &QAction::triggered, this, &MainWindow::exitProgram);
 }
 
@@ -129,10 +133,22 @@ void MainWindow::setTitle(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
 }
 
+void MainWindow::refreshTitle() {
+    setTitle(linkTitle(shared_.link.medium, shared_.link.interrogated, control_));
+}
+
 void MainWindow::runSetup() {
     int32_t medium = kMediumNone;
     SetupDialog dialog(shared_, &medium, this);
     if (dialog.exec() != 0) startLink(shared_, control_, *this, medium);
+}
+
+void MainWindow::showAbout() {
+    const QString text =
+        QStringLiteral("<b>%1 %2</b><p>%3</p><p>%4</p>")
+            .arg(QString::fromLatin1(ui::kCaption), QString::fromLatin1(kVersion),
+                 QString::fromLatin1(ui::kAboutWhat), QString::fromLatin1(ui::kAboutLicence));
+    QMessageBox::about(this, QString::fromLatin1(ui::kAboutTitle), text);
 }
 
 void MainWindow::exitProgram() {

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/file_prefix.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
@@ -105,13 +106,20 @@ void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder
 
 int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
     const std::filesystem::path path = settingsPath(folder);
-    const auto bytes = readFilePrefix(path, kLargestFile);
-    if (!bytes) return kNoFile;
+    const FilePrefix file = readFilePrefix(path, kLargestFile);
+    if (file.result != FileRead::read) {
+        // A regular file that cannot be opened is deleted like a damaged one,
+        // or no save could ever replace it; a FIFO or device is none of ours.
+        std::error_code ignored;  // a delete that fails is harmless
+        if (file.result == FileRead::unreadable) std::filesystem::remove(path, ignored);
+        setDefaultLink(shared);
+        return kNoFile;
+    }
 
     // Runs before any other thread exists, so it takes no lock. A field that
     // comes up short keeps the value it had: half a float is no value.
     int32_t status = kOk;
-    ByteReader reader(bytes->data(), bytes->size());
+    ByteReader reader(file.bytes.data(), file.bytes.size());
     int32_t octets[4] = {kDefaultPeer[0], kDefaultPeer[1], kDefaultPeer[2], kDefaultPeer[3]};
     for (int32_t& octet : octets) {
         if (const auto byte = reader.readByte())

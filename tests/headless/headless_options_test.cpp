@@ -88,6 +88,7 @@ TEST(HeadlessOptions, ReadsTheCommandLine) {
         EXPECT_EQ(parsed.options->echo, c.echo);
     }
     EXPECT_TRUE(parseHeadlessOptions({"--help"}).options->help);
+    EXPECT_TRUE(parseHeadlessOptions({"--version"}).options->version);
 }
 
 TEST(HeadlessOptions, EchoShowsEveryByteReadably) {

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "gui_support.h"
+#include "korvane_version.h"
 #include "links/link_control.h"
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
@@ -127,16 +128,22 @@ TEST_F(MainWindowTest, WholePageFitsInsideTheWindow) {
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 }
 
-TEST_F(MainWindowTest, FileMenuHoldsSetupSeparatorExit) {
+TEST_F(MainWindowTest, FileMenuHoldsSetupAboutSeparatorExit) {
     MainWindow window(shared, control, tray);
     const QList<QAction*> menus = window.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("&File"));
     const QList<QAction*> items = menus[0]->menu()->actions();
-    ASSERT_EQ(items.size(), 3);
+    ASSERT_EQ(items.size(), 4);
     EXPECT_EQ(items[0]->text(), QStringLiteral("&Setup..."));
-    EXPECT_TRUE(items[1]->isSeparator());
-    EXPECT_EQ(items[2]->text(), QStringLiteral("&Exit"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("&About..."));
+    EXPECT_TRUE(items[2]->isSeparator());
+    EXPECT_EQ(items[3]->text(), QStringLiteral("&Exit"));
+
+    testing::ModalDriver modals;
+    window.aboutAction()->trigger();
+    ASSERT_EQ(modals.messages().size(), 1u);
+    EXPECT_TRUE(modals.messages()[0].text.contains(QStringLiteral("Korvane ") + kVersion));
 }
 
 TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {

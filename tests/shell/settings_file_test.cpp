@@ -1,12 +1,17 @@
 #include "shell/settings_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <iostream>
 #include <limits>
 #include <memory>
 #include <random>
@@ -16,6 +21,7 @@
 #include "file_size_limit.h"
 #include "simulation/shared_state.h"
 #include "tables/extra_record_file.h"
+#include "tables/extra_record_table.h"
 
 namespace korvane {
 namespace {
@@ -109,7 +115,7 @@ TEST(SettingsFile, FirstRunUsesDefaultsAndWritesA36ByteFile) {
         0,    0,    0,    0,    0, 0, 0, 0,   // streaming, hole depth 0
         0,    0,    0,    0,    0, 0, 0, 0};  // bit depth 0, N = 0
     EXPECT_EQ(readBytes(folder / kSettingsFileName), expected);
-    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 }
 
 TEST(SettingsFile, StartupDefaultsClearTheTablesAndLoadTheExtraRecords) {
@@ -334,7 +340,7 @@ TEST(SettingsFile, FailedSavesKeepTheOldFile) {
             EXPECT_EQ(now.size(), 36u + 21u * static_cast<unsigned>(c.tracks));
         else
             EXPECT_EQ(now, old);
-        EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+        EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
     }
 }
 
@@ -349,7 +355,7 @@ TEST(SettingsFile, SaveThatCannotCreateTheFileReportsIt) {
     std::filesystem::create_directories(folder / kSettingsFileName / "keep");
     EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
     EXPECT_TRUE(std::filesystem::is_directory(folder / kSettingsFileName / "keep"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 }
 
 // A settings file kept elsewhere and linked into the working folder stays
@@ -364,8 +370,7 @@ TEST(SettingsFile, SaveThroughASymbolicLinkKeepsTheLink) {
     EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
     EXPECT_TRUE(fs::is_symlink(folder / kSettingsFileName));
     EXPECT_EQ(readBytes(folder / "kept" / kSettingsFileName).size(), 36u);
-    EXPECT_FALSE(fs::exists(folder / "Korvane.ini.tmp"));
-    EXPECT_FALSE(fs::exists(folder / "kept" / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 
     // A link to a file not there yet creates it where the link points.
     fs::remove(folder / "kept" / kSettingsFileName);
@@ -402,7 +407,112 @@ TEST(SettingsFile, SaveLeavesAReadOnlyFileAlone) {
     auto shared = startedState(folder);
     EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
     EXPECT_EQ(readBytes(folder / kSettingsFileName), old);
-    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
+}
+
+// Trials with things planted where the two files live, each in a fresh folder.
+namespace planted {
+namespace fs = std::filesystem;
+using Path = const fs::path&;
+
+bool victimLink(Path folder, Path at) {
+    testing::writeText(folder / "victim.txt", "victim");
+    fs::create_symlink("victim.txt", fs::path(at) += ".tmp");
+    return true;
+}
+bool fifo(Path, Path at) { return ::mkfifo(at.c_str(), 0600) == 0; }
+bool lockedFile(Path, Path at) {
+    writeBytes(at, header(0));
+    fs::permissions(at, fs::perms::none);
+    return ::geteuid() != 0;  // root opens any file
+}
+// A link at the name to a target that make() has put beside it.
+template <bool (*make)(Path, Path)>
+bool linkTo(Path folder, Path at) {
+    fs::create_symlink(folder / "target", at);
+    return make(folder, folder / "target");
+}
+bool directory(Path, Path at) { return fs::create_directory(at); }
+bool device(Path, Path at) {  // a node like /dev/null, not /dev/null itself
+    return ::mknod(at.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0;
+}
+
+int32_t saveSettingsIn(Path folder) {
+    SharedState shared;
+    setStartupDefaults(shared, folder);
+    return saveSettings(shared, folder);
+}
+int32_t loadSettingsIn(Path folder) {
+    SharedState shared;
+    setStartupDefaults(shared, folder);
+    return loadSettings(shared, folder);
+}
+int32_t saveRecordsIn(Path folder) { return saveExtraRecords(ExtraRecordTable{}, folder), 0; }
+int32_t loadRecordsIn(Path folder) {
+    ExtraRecordTable table;
+    table.extraRecordCount = 3;
+    loadExtraRecords(table, folder);
+    return table.extraRecordCount;
+}
+
+bool victimKept(Path folder, Path at) {
+    return readBytes(folder / "victim.txt").size() == 6 &&
+           fs::is_regular_file(fs::symlink_status(at));
+}
+bool linkKept(Path folder, Path at) {
+    return fs::is_symlink(at) && fs::status(folder / "target").type() != fs::file_type::regular;
+}
+bool fifoKept(Path, Path at) { return fs::is_fifo(fs::symlink_status(at)); }
+bool deleted(Path, Path at) { return !fs::exists(fs::symlink_status(at)); }
+}  // namespace planted
+
+// A save writes only a fresh file of its own and follows links only to a
+// regular file; a load neither waits on nor deletes what is not a regular file.
+TEST(SettingsFile, PlantedFilesAreNotWrittenThroughWaitedOnOrKept) {
+    using namespace planted;
+    struct Case {
+        const char* legend;
+        const char* name;                     // the file under trial
+        bool (*plant)(Path folder, Path at);  // false: cannot be planted here
+        int32_t (*step)(Path folder);         // a status, or the records loaded
+        int32_t expected;
+        bool (*after)(Path folder, Path at);
+    };
+    const Case cases[] = {
+        {"Korvane.ini.tmp left as a link", kSettingsFileName, victimLink, saveSettingsIn, 0,
+         victimKept},
+        {"WitsRecords.ini.tmp left as a link", kExtraRecordFileName, victimLink, saveRecordsIn, 0,
+         victimKept},
+        {"save over a link to a FIFO", kSettingsFileName, linkTo<fifo>, saveSettingsIn, -1,
+         linkKept},
+        {"save over a link to a device", kSettingsFileName, linkTo<device>, saveSettingsIn, -1,
+         linkKept},
+        {"save over a link to a folder", kSettingsFileName, linkTo<directory>, saveSettingsIn, -1,
+         linkKept},
+        {"load through a link to a FIFO", kSettingsFileName, linkTo<fifo>, loadSettingsIn, 1,
+         linkKept},
+        {"load a FIFO", kSettingsFileName, fifo, loadSettingsIn, 1, fifoKept},
+        {"load records from a FIFO", kExtraRecordFileName, fifo, loadRecordsIn, 0, fifoKept},
+        {"load a file that may not be opened", kSettingsFileName, lockedFile, loadSettingsIn, 1,
+         deleted},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        const fs::path at = folder / c.name;
+        if (!c.plant(folder.path(), at)) {
+            std::cout << "[ SKIPPED  ] cannot be planted here: " << c.legend << "\n";
+            continue;
+        }
+        auto result = std::async(std::launch::async, c.step, folder.path());
+        if (result.wait_for(std::chrono::seconds{5}) != std::future_status::ready) {
+            ADD_FAILURE() << "waits on what was planted";
+            ::close(::open(at.c_str(), O_WRONLY | O_NONBLOCK));  // a writer frees a FIFO's reader
+        }
+        EXPECT_EQ(result.get(), c.expected);
+        EXPECT_TRUE(c.after(folder.path(), at));
+        EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
+    }
 }
 
 // The clock keeps stepping both depths together under the lock; every save
