@@ -23,7 +23,9 @@ std::size_t countFrames(const std::string& text) {
 class Rs232LinkPair : public testing::ComPairTest {
 protected:
     void TearDown() override {
-        if (thread.joinable()) EXPECT_TRUE(stop());
+        if (thread.joinable()) {
+            EXPECT_TRUE(stop());
+        }
     }
     bool start(void (*body)(SharedState&, LinkControl&)) {
         shared.link.comPort = device;
