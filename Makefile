@@ -8,7 +8,7 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test deps build package bench screenshots format check-format test-asan test-tsan clean
+.PHONY: run test deps build package bench screenshots format check-format test-asan test-tsan windows windows-test clean
 
 deps:
 	@scripts/install-deps.sh
@@ -45,6 +45,15 @@ test-asan:
 
 test-tsan:
 	$(MAKE) test PRESET=tsan
+
+# The Windows build, cross-compiled with mingw-w64, into build/windows.
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+# Its tests under Wine, with a pair of COM ports (run inside a network namespace).
+windows-test: windows
+	scripts/windows-test.sh -j $(JOBS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages Korvane needs to build, test and package, if any
+# Installs the Debian/Ubuntu packages Korvane needs to build, test and package
+# (the Windows build too: mingw-w64, GoogleTest's sources, Wine, socat), if any
 # are missing, and generates the comma-decimal locale one test builds under.
 # Does nothing (and needs no network) when everything is already there.
 # Prints one line per step; apt-get's own output goes to build/install-deps.log.
@@ -11,6 +12,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang-format locales iproute2 util-linux
   help2man dpkg-dev lintian
+  g++-mingw-w64-x86-64-posix googletest wine64 socat
 )
 
 log="$(cd "$(dirname "$0")/.." && pwd)/build/install-deps.log"

@@ -1,18 +1,14 @@
 #pragma once
 
-// Real files for the file tests: a fresh folder per test, byte helpers, and a
-// lowered file-size limit that makes the system refuse writes past a given
-// offset (a failing disk without mocking one).
-
-#include <sys/resource.h>
+// Real files for the file tests: a fresh folder per test and byte helpers.
 
 #include <bit>
-#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,10 +17,12 @@ namespace korvane::testing {
 
 class TempFolder {
 public:
+    // A random name: creating the folder fails if someone has it already.
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvane-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        path_ = pattern;
+        std::mt19937_64 random(std::random_device{}());
+        path_ = std::filesystem::temp_directory_path() / ("korvane-" + std::to_string(random()));
+        if (!std::filesystem::create_directory(path_)) std::abort();
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -99,28 +97,5 @@ inline void put32(std::vector<uint8_t>& bytes, uint32_t value) {
 inline void putFloat(std::vector<uint8_t>& bytes, float value) {
     put32(bytes, std::bit_cast<uint32_t>(value));
 }
-
-// While alive, writes to any file past `bytes` fail (EFBIG) instead of
-// raising SIGXFSZ. Applies to the whole process, so tests keep it short.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = old_;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old_{};
-    void (*oldHandler_)(int) = nullptr;
-};
 
 }  // namespace korvane::testing

@@ -1,14 +1,17 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace korvane {
 
-// Single-instance guard: an exclusive flock on a file in $XDG_RUNTIME_DIR,
-// else in /run/user/<uid>, else a per-user file in /tmp, so a desktop copy and
-// one started from cron or ssh find the same lock. The kernel drops it when
-// the process dies, so a crash never leaves a stale lock.
+// Single-instance guard, one per user: a copy on the desktop and one started
+// from a scheduler or a remote shell see the same guard. The system drops it
+// when the process dies, so a crash never leaves a stale lock. On Linux an
+// exclusive flock on a file in $XDG_RUNTIME_DIR, else in /run/user/<uid>, else
+// a per-user file in /tmp; on Windows a mutex named in the session's own
+// namespace (Local\<name>).
 class InstanceLock {
 public:
     // The lock, or nothing when another process holds it.
@@ -21,8 +24,9 @@ public:
     ~InstanceLock();
 
 private:
-    explicit InstanceLock(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    struct Native;  // the system's lock object; none when running unguarded
+    explicit InstanceLock(std::unique_ptr<Native> native);
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace korvane

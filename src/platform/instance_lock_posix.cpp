@@ -13,6 +13,14 @@
 
 namespace korvane {
 
+struct InstanceLock::Native {
+    explicit Native(int descriptor) : fd(descriptor) {}
+    Native(const Native&) = delete;
+    Native& operator=(const Native&) = delete;
+    ~Native() { ::close(fd); }  // closing the last descriptor drops the flock
+    int fd;
+};
+
 namespace {
 
 int openLockFile(const std::string& path) {
@@ -51,33 +59,24 @@ std::optional<InstanceLock> InstanceLock::acquire(const std::string& name) {
         struct stat info {};
         if (fd >= 0 && (::fstat(fd, &info) != 0 || info.st_uid != ::getuid())) {
             ::close(fd);
-            return InstanceLock(-1);
+            return InstanceLock(nullptr);
         }
     }
     // Without any lock file the guard cannot work; run unguarded rather than
     // claim that another copy is running.
-    if (fd < 0) return InstanceLock(-1);
+    if (fd < 0) return InstanceLock(nullptr);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const bool held = errno == EWOULDBLOCK;
         ::close(fd);
         if (held) return std::nullopt;
-        return InstanceLock(-1);
+        return InstanceLock(nullptr);
     }
-    return InstanceLock(fd);
+    return InstanceLock(std::make_unique<Native>(fd));
 }
 
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-InstanceLock::~InstanceLock() {
-    if (fd_ >= 0) ::close(fd_);  // closing the last descriptor drops the flock
-}
+InstanceLock::InstanceLock(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+InstanceLock::InstanceLock(InstanceLock&& other) noexcept = default;
+InstanceLock& InstanceLock::operator=(InstanceLock&& other) noexcept = default;
+InstanceLock::~InstanceLock() = default;
 
 }  // namespace korvane

@@ -24,7 +24,7 @@ public:
     // Opens `path` for reading and writing, exclusively, at `baudRate` bits per
     // second (a rate the device does not know gives 9600), 8 data bits, no
     // parity, 1 stop bit. Nothing when the device is missing, busy or not a
-    // terminal, or refuses the settings.
+    // serial line, or refuses the settings.
     static std::unique_ptr<SerialPort> open(const std::string& path, int32_t baudRate);
 
     SerialPort(const SerialPort&) = delete;
@@ -49,16 +49,16 @@ public:
     bool gone() const { return gone_.load(); }
 
 private:
-    explicit SerialPort(int fd) : fd_(fd) {}
-    int fd_;
-    bool exclusive_ = false;  // TIOCEXCL was set through this descriptor
+    struct Native;  // the system's device handle, defined by each system's source
+    explicit SerialPort(std::unique_ptr<Native> native);
+    std::unique_ptr<Native> native_;
     // Set by whichever thread reads or writes; looked at by the link thread.
     std::atomic<bool> gone_{false};
 };
 
-// The device behind COMn: an entry named "COMn" in the working directory
-// (normally a symbolic link to the real device), else /dev/ttyS<n-1>. Empty
-// for numbers below 1.
+// The device behind COMn. On Windows the system's own \\.\COMn. On Linux an
+// entry named "COMn" in the working directory (normally a symbolic link to
+// the real device), else /dev/ttyS<n-1>. Empty for numbers below 1.
 std::string serialDevicePath(int32_t portNumber);
 
 }  // namespace korvane

@@ -9,11 +9,26 @@
 #include <algorithm>
 #include <cerrno>
 #include <thread>
+#include <utility>
 
 #include "platform/manual_reset_event.h"
 #include "platform/serial_port.h"
 
 namespace korvane {
+
+struct SerialPort::Native {
+    explicit Native(int descriptor) : fd(descriptor) {}
+    Native(const Native&) = delete;
+    Native& operator=(const Native&) = delete;
+    ~Native() {
+        // The exclusive mode belongs to the terminal, not to this descriptor, and
+        // outlives the close while anyone else holds the terminal open.
+        if (exclusive) ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+    }
+    int fd;
+    bool exclusive = false;  // TIOCEXCL was set through this descriptor
+};
 
 namespace {
 
@@ -71,13 +86,14 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t ba
     // for one, and reads and writes wait with poll, with limits of their own.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return nullptr;
-    std::unique_ptr<SerialPort> port(new SerialPort(fd));  // closes it on every failure below
+    // Closes it on every failure below.
+    std::unique_ptr<SerialPort> port(new SerialPort(std::make_unique<Native>(fd)));
 
     // TIOCEXCL keeps other openers out, but root ignores it; the whole-file
     // lock keeps out every other process that opens the port through here.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return nullptr;
     if (::ioctl(fd, TIOCEXCL) != 0) return nullptr;
-    port->exclusive_ = true;
+    port->native_->exclusive = true;
 
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) return nullptr;  // not a terminal
@@ -90,12 +106,8 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t ba
     return port;
 }
 
-SerialPort::~SerialPort() {
-    // The exclusive mode belongs to the terminal, not to this descriptor, and
-    // outlives the close while anyone else holds the terminal open.
-    if (exclusive_) ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-}
+SerialPort::SerialPort(std::unique_ptr<Native> native) : native_(std::move(native)) {}
+SerialPort::~SerialPort() = default;
 
 namespace {
 
@@ -113,9 +125,10 @@ int pollMs(Clock::duration left) {
 }  // namespace
 
 std::size_t SerialPort::read(char* buffer, std::size_t count) {
+    const int fd = native_->fd;
     const auto deadline = Clock::now() + kSerialReadWait;
     while (count > 0) {
-        const ssize_t got = ::read(fd_, buffer, count);
+        const ssize_t got = ::read(fd, buffer, count);
         if (got > 0) return static_cast<std::size_t>(got);
         if (got < 0 && errno == EINTR) continue;
         // 0 is a hung-up line; any error but "nothing queued" ends the read too.
@@ -124,7 +137,7 @@ std::size_t SerialPort::read(char* buffer, std::size_t count) {
             break;
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK) break;
-        pollfd ready{fd_, POLLIN, 0};
+        pollfd ready{fd, POLLIN, 0};
         const int polled = ::poll(&ready, 1, pollMs(deadline - Clock::now()));
         if (polled == 0) return 0;  // the full wait passed with nothing
         if (polled < 0 && errno != EINTR) break;
@@ -140,10 +153,11 @@ std::size_t SerialPort::read(char* buffer, std::size_t count) {
 }
 
 bool SerialPort::write(const char* data, std::size_t count, const ManualResetEvent* abort) {
+    const int fd = native_->fd;
     std::size_t done = 0;
     auto lastProgress = Clock::now();
     while (done < count) {
-        const ssize_t written = ::write(fd_, data + done, count - done);
+        const ssize_t written = ::write(fd, data + done, count - done);
         if (written > 0) {
             done += static_cast<std::size_t>(written);
             lastProgress = Clock::now();
@@ -159,13 +173,13 @@ bool SerialPort::write(const char* data, std::size_t count, const ManualResetEve
         const auto stalled = Clock::now() - lastProgress;
         if (stalled >= kSerialWriteStall) break;
         // Short slices, so a stop request is seen within a tenth of a second.
-        pollfd room{fd_, POLLOUT, 0};
+        pollfd room{fd, POLLOUT, 0};
         const auto slice = std::min<Clock::duration>(kSerialWriteStall - stalled, kSerialReadWait);
         if (::poll(&room, 1, pollMs(slice)) < 0 && errno != EINTR) return false;
     }
     if (done == count) return true;
     // The rest of this frame must not go out at the head of the next one.
-    ::tcflush(fd_, TCOFLUSH);
+    ::tcflush(fd, TCOFLUSH);
     return false;
 }
 

@@ -2,26 +2,12 @@
 
 #include <chrono>
 #include <cstddef>
-#include <cstdint>
+#include <memory>
 #include <optional>
-#include <string>
+
+#include "platform/ipv4_address.h"
 
 namespace korvane {
-
-// An IPv4 address and UDP port, octets first octet first, port in host order.
-struct Ipv4Address {
-    uint8_t octets[4] = {0, 0, 0, 0};
-    uint16_t port = 0;
-
-    friend bool operator==(const Ipv4Address&, const Ipv4Address&) = default;
-};
-
-// "a.b.c.d", the way the peer address is shown to the operator.
-std::string formatAddress(const Ipv4Address& address);
-
-// Reads strict dotted-quad text ("127.0.0.1": four decimal octets 0..255, no
-// blanks, no shorthand forms); nothing for anything else.
-std::optional<Ipv4Address> parseAddress(const std::string& text, uint16_t port);
 
 // Why a socket call failed, as far as the operator can do something about it.
 enum class SocketError {
@@ -68,11 +54,12 @@ public:
     // True when a datagram (or an error) is waiting, within timeout.
     bool waitReadable(std::chrono::milliseconds timeout) const;
     void close();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return native_ != nullptr; }
 
 private:
-    explicit UdpSocket(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    struct Native;  // the system's socket, defined by each system's source
+    explicit UdpSocket(std::unique_ptr<Native> native);
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace korvane

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "file_fixtures.h"
+#include "file_size_limit.h"
 #include "simulation/shared_state.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_table.h"

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "file_fixtures.h"
+#include "file_size_limit.h"
 #include "tables/extra_record_table.h"
 
 namespace korvane {

@@ -277,7 +277,8 @@ TEST(BuildFrame, DecimalPointStaysAPointUnderAGermanLocale) {
     auto s = quietState();
     workedExample(*s);
     const std::string previous = std::setlocale(LC_ALL, nullptr);
-    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "German_Germany.1252"))
+        GTEST_SKIP() << "no German locale: de_DE.UTF-8 (Linux) or German_Germany.1252 (Windows)";
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 2.5);
     const std::string frame = frameOf(*s);
@@ -297,17 +298,25 @@ std::string printed(const char* format, ...) {
     return text;
 }
 
+// A value as printf writes it, and a NaN with its sign as glibc writes it on
+// every system (the C library of mingw drops the sign; the frame does not).
+std::string printedValue(const char* format, double value) {
+    if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+    return printed(format, value);
+}
+
 // The frame as printf would write it, for comparing whole frames built from
 // arbitrary values (the test runs in the "C" locale).
 std::string printfFrame(const SharedState& s) {
     const SimState& sim = s.sim;
     std::string f = kGreeting;
     f += "&&\r\n";
-    if (!sim.dropBitDepth) f += printed("0108%.4f\r\n", sim.bitDepth);
-    if (!sim.dropHoleDepth) f += printed("0110%.4f\r\n", sim.holeDepth);
+    if (!sim.dropBitDepth) f += "0108" + printedValue("%.4f", sim.bitDepth) + "\r\n";
+    if (!sim.dropHoleDepth) f += "0110" + printedValue("%.4f", sim.holeDepth) + "\r\n";
     for (int i = 0; i < kAuxTrackSlots; ++i) {
         if (s.auxTracks.inUse[i] && s.auxTracks.transmit[i])
-            f += printed("%.*s%.2f\r\n", 5, s.auxTracks.tag[i], s.auxTracks.value[i]);
+            f += printed("%.*s", 5, s.auxTracks.tag[i]) +
+                 printedValue("%.2f", s.auxTracks.value[i]) + "\r\n";
     }
     const char* rate[] = {"0123", "0124", "0125"};
     for (int p = 0; p < kPumpCount; ++p) {
@@ -316,9 +325,10 @@ std::string printfFrame(const SharedState& s) {
     }
     const char* strokes[] = {"0143", "0144", "0145"};
     for (int p = 0; p < kPumpCount; ++p) {
-        if (sim.sendTotalStrokes[p]) f += printed("%s%.1f\r\n", strokes[p], sim.totalStrokes[p]);
+        if (sim.sendTotalStrokes[p])
+            f += strokes[p] + printedValue("%.1f", sim.totalStrokes[p]) + "\r\n";
     }
-    if (sim.sendSimulatedGas) f += printed("9003%.2f\r\n", sim.gasOutput);
+    if (sim.sendSimulatedGas) f += "9003" + printedValue("%.2f", sim.gasOutput) + "\r\n";
     f += "!!\r\n";
     if (!sim.transmitExtraRecords) return f;
     const int n = s.extraRecords.extraRecordCount;
@@ -332,7 +342,8 @@ std::string printfFrame(const SharedState& s) {
             done[j] = true;
             if (r.recordNumber < 0 || r.recordNumber > 99 || r.itemNumber < 0 || r.itemNumber > 99)
                 continue;
-            record += printed("%2.2d%2.2d%.1f\r\n", r.recordNumber, r.itemNumber, r.value);
+            record += printed("%2.2d%2.2d", r.recordNumber, r.itemNumber) +
+                      printedValue("%.1f", r.value) + "\r\n";
         }
         if (!record.empty()) f += "&&\r\n" + record + "!!\r\n";
     }
