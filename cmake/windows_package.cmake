@@ -4,20 +4,19 @@
 
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt.in
                ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
-install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION .)
-if(TARGET korvane-headless)
-  install(TARGETS korvane-headless RUNTIME DESTINATION .)
-endif()
+install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The programs themselves are installed where they are built.
 if(TARGET korvane)
-  install(TARGETS korvane RUNTIME DESTINATION .)
   install(FILES ${KORVANE_MINGW_RUNTIME_DLLS}
                 $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
-          DESTINATION .)
-  install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin> DESTINATION platforms)
-  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin> DESTINATION styles)
+          DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES $<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>
+          DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+  install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
+          DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
   # The DLLs come with their debugging symbols (libstdc++ alone is 23 MB).
   install(CODE "
-    file(GLOB_RECURSE dlls \"\${CMAKE_INSTALL_PREFIX}/*.dll\")
+    file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\")
     execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \${dlls} COMMAND_ERROR_IS_FATAL ANY)")
 endif()
 

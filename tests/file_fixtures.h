@@ -17,19 +17,12 @@ namespace korvane::testing {
 
 class TempFolder {
 public:
-    // A name nobody has yet: creating a folder fails when the name is taken.
+    // A random name: creating the folder fails if someone has it already.
     TempFolder() {
         std::mt19937_64 random(std::random_device{}());
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            path_ =
-                std::filesystem::temp_directory_path() / ("korvane-" + std::to_string(random()));
-            std::error_code error;
-            if (std::filesystem::create_directory(path_, error)) {
-                std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
-                return;
-            }
-        }
-        std::abort();
+        path_ = std::filesystem::temp_directory_path() / ("korvane-" + std::to_string(random()));
+        if (!std::filesystem::create_directory(path_)) std::abort();
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -83,6 +76,15 @@ inline void writeText(const std::filesystem::path& path, std::string_view text) 
     std::filesystem::remove(path, ignored);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// Temporary files a save left behind, in the folder and below it (a link
+// under such a name is a test's own plant).
+inline int leftoverTemporaries(const std::filesystem::path& folder) {
+    int found = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        found += entry.path().extension() == ".tmp" && !entry.is_symlink();
+    return found;
 }
 
 // Little-endian int32, for building files by hand.

@@ -46,6 +46,7 @@ struct Message {
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowFlags flags;
 };
 
 // While it lives, looks at the active modal window every few milliseconds
@@ -149,7 +150,8 @@ private:
             state.handlers.pop_front();
             handler.act(modal);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            state.messages.push_back({box->windowTitle(), box->text(), box->icon()});
+            state.messages.push_back(
+                {box->windowTitle(), box->text(), box->icon(), box->windowFlags()});
             if (QPushButton* button = box->defaultButton()) {
                 button->click();
             } else {
@@ -337,6 +339,16 @@ inline void expectTextsFit(const QWidget* dialog, LabelRoom labels = LabelRoom::
         } else if (auto* group = qobject_cast<const QGroupBox*>(child)) {
             text = group->title();
             needed = metrics.horizontalAdvance(text);
+        } else if (auto* list = qobject_cast<const QListWidget*>(child);
+                   list && list->isVisible()) {
+            // Each tab-separated field within its column, whatever the scroll bar leaves.
+            for (int row = 0; row < list->count(); ++row) {
+                const QStringList fields = list->item(row)->text().split('\t');
+                const std::vector<int> edges = ui::tabStopColumns(list, int(fields.size()));
+                for (int k = 0; k < fields.size(); ++k)
+                    EXPECT_LE(metrics.horizontalAdvance(fields[k]), edges[k + 1] - edges[k])
+                        << fields[k].toStdString();
+            }
         }
         SCOPED_TRACE(text.toStdString() + " " + child->objectName().toStdString());
         EXPECT_TRUE(inside.contains(child->geometry()));

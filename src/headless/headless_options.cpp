@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "links/tcp_links.h"
 #include "shell/link_settings.h"
 #include "simulation/number_text.h"
 
@@ -21,18 +22,48 @@ std::optional<int32_t> wholeNumber(std::string_view text) {
     return value;
 }
 
-bool readAddress(std::string_view text, HeadlessOptions& options) {
-    int32_t octets[4];
+std::optional<std::array<int32_t, 4>> readAddress(std::string_view text) {
+    std::array<int32_t, 4> octets{};
     for (int i = 0; i < 4; ++i) {
         const std::size_t dot = i < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos) return false;
+        if (dot == std::string_view::npos) return std::nullopt;
         const std::string_view part = text.substr(0, dot);
         const std::optional<int32_t> octet = part.size() <= 3 ? wholeNumber(part) : std::nullopt;
-        if (!octet || *octet < 0 || *octet > 255) return false;
+        if (!octet || *octet < 0 || *octet > 255) return std::nullopt;
         octets[i] = *octet;
         text.remove_prefix(i < 3 ? dot + 1 : dot);
     }
-    for (int i = 0; i < 4; ++i) options.ipAddress[i] = octets[i];
+    return octets;
+}
+
+std::optional<int32_t> tcpPort(std::string_view text) {
+    const std::optional<int32_t> port = wholeNumber(text);
+    if (!port || *port < 1 || *port > 65535) return std::nullopt;
+    return port;
+}
+
+// "[ADDRESS:]PORT": where a server listens.
+bool readListen(std::string_view text, HeadlessOptions& options) {
+    const std::size_t colon = text.rfind(':');
+    const std::optional<int32_t> port =
+        tcpPort(colon == std::string_view::npos ? text : text.substr(colon + 1));
+    std::optional<std::array<int32_t, 4>> address = std::array<int32_t, 4>{0, 0, 0, 0};
+    if (colon != std::string_view::npos) address = readAddress(text.substr(0, colon));
+    if (!port || !address) return false;
+    options.tcpPort = port;
+    options.tcpListenAddress = address;
+    return true;
+}
+
+// "HOST:PORT": the receiver's server a client connects to.
+bool readConnect(std::string_view text, HeadlessOptions& options) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos) return false;
+    const std::optional<int32_t> port = tcpPort(text.substr(colon + 1));
+    const std::string_view host = text.substr(0, colon);
+    if (!port || !isTcpHost(host)) return false;
+    options.tcpPort = port;
+    options.tcpHost = std::string(host);
     return true;
 }
 
@@ -51,9 +82,18 @@ const char* const kHeadlessUsage =
     "  --baud RATE       4800, 9600, 19200, 38400, 57600 or 115200\n"
     "  --interrogated    answer requests only\n"
     "  --streaming       send a frame every interval\n"
+    "  --tcp-listen [ADDRESS:]PORT\n"
+    "                    serve receivers over TCP on PORT (1 to 65535); ADDRESS,\n"
+    "                    one IPv4 address of this computer, limits who can reach\n"
+    "                    it (default: every address)\n"
+    "  --tcp-connect HOST:PORT\n"
+    "                    connect over TCP to a receiver's server at HOST (a name or\n"
+    "                    IPv4 address); a lost connection is made again\n"
     "  --interval SECS   streaming interval in seconds (at least 0.5)\n"
-    "  --echo            print every frame sent and everything received\n"
+    "  --echo            print every frame sent and everything received; over\n"
+    "                    TCP each line names its connection\n"
     "  --help            print this text\n"
+    "  --version         print the program's name and version\n"
     "\n"
     "Options override the loaded settings and are saved at exit (except the\n"
     "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
@@ -64,8 +104,7 @@ const char* const kHeadlessUsage =
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     HeadlessOptions options;
-    bool udp = false;
-    bool serial = false;
+    int media = 0;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         std::string name = arguments[i];
         std::optional<std::string> inlineValue;
@@ -84,6 +123,8 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
 
         if (name == "--help" && flag()) {
             options.help = true;
+        } else if (name == "--version" && flag()) {
+            options.version = true;
         } else if (name == "--echo" && flag()) {
             options.echo = true;
         } else if (name == "--interrogated" && flag()) {
@@ -92,17 +133,32 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             options.interrogated = 0;
         } else if (name == "--udp") {
             const std::optional<std::string> text = value();
-            if (!text || !readAddress(*text, options))
-                return fail("--udp needs an IPv4 address such as 192.168.1.100");
+            const auto octets = text ? readAddress(*text) : std::nullopt;
+            if (!octets) return fail("--udp needs an IPv4 address such as 192.168.1.100");
+            for (int k = 0; k < 4; ++k) options.ipAddress[k] = (*octets)[k];
             options.medium = kMediumUdp;
-            udp = true;
+            ++media;
         } else if (name == "--serial") {
             const std::optional<std::string> text = value();
             const std::optional<int32_t> port = text ? wholeNumber(*text) : std::nullopt;
             if (!port || *port < 1 || *port > 99) return fail("Invalid Com Port!");
             options.comPort = *port;
             options.medium = kMediumRs232;
-            serial = true;
+            ++media;
+        } else if (name == "--tcp-listen") {
+            const std::optional<std::string> text = value();
+            if (!text || !readListen(*text, options))
+                return fail("--tcp-listen needs [ADDRESS:]PORT such as 127.0.0.1:5001");
+            options.medium = kMediumTcp;
+            options.tcpRole = kTcpServer;
+            ++media;
+        } else if (name == "--tcp-connect") {
+            const std::optional<std::string> text = value();
+            if (!text || !readConnect(*text, options))
+                return fail("--tcp-connect needs HOST:PORT such as logger.local:5001");
+            options.medium = kMediumTcp;
+            options.tcpRole = kTcpClient;
+            ++media;
         } else if (name == "--baud") {
             const std::optional<std::string> text = value();
             const std::optional<int32_t> rate = text ? wholeNumber(*text) : std::nullopt;
@@ -122,7 +178,8 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             return fail("unknown option " + arguments[i]);
         }
     }
-    if (udp && serial) return {std::nullopt, "choose either --udp or --serial"};
+    if (media > 1)
+        return {std::nullopt, "choose one of --udp, --serial, --tcp-listen and --tcp-connect"};
     return {options, {}};
 }
 
@@ -134,16 +191,22 @@ void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link) {
     if (options.baudIndex) link.baudIndex = *options.baudIndex;
     if (options.interrogated) link.interrogated = *options.interrogated;
     if (options.transmitInterval) link.transmitInterval = *options.transmitInterval;
+    if (options.tcpRole) link.tcpRole = *options.tcpRole;
+    if (options.tcpPort) link.tcpPort = *options.tcpPort;
+    if (options.tcpListenAddress)
+        for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = (*options.tcpListenAddress)[i];
+    if (options.tcpHost) link.tcpHost = *options.tcpHost;
 }
 
-std::string echoText(std::string_view data, char direction) {
+std::string echoText(std::string_view data, char direction, std::string_view peer) {
     static constexpr char kHex[] = "0123456789abcdef";
+    std::string prefix{direction, ' '};
+    if (!peer.empty()) prefix.append("[").append(peer).append("] ");
     std::string text;
     bool lineOpen = false;
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (!lineOpen) {
-            text += direction;
-            text += ' ';
+            text += prefix;
             lineOpen = true;
         }
         const auto c = static_cast<unsigned char>(data[i]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,14 +13,19 @@ struct LinkSettings;
 
 // What the command line asks for; unset fields keep the loaded settings.
 struct HeadlessOptions {
-    std::optional<int32_t> medium;  // kMediumUdp or kMediumRs232
+    std::optional<int32_t> medium;  // kMediumUdp, kMediumRs232 or kMediumTcp
     std::optional<int32_t> ipAddress[4];
     std::optional<int32_t> comPort;
     std::optional<int32_t> baudIndex;
     std::optional<int32_t> interrogated;
     std::optional<float> transmitInterval;  // seconds, already raised to 0.5 at least
+    std::optional<int32_t> tcpRole;
+    std::optional<int32_t> tcpPort;
+    std::optional<std::array<int32_t, 4>> tcpListenAddress;
+    std::optional<std::string> tcpHost;
     bool echo = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {
@@ -37,8 +43,9 @@ void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link);
 extern const char* const kHeadlessUsage;
 
 // One transmission as readable lines for --echo: every line starts with
-// `direction` and a blank; CR LF ends a line, other control bytes and
-// backslashes are shown escaped ("\r", "\x01", "\\").
-std::string echoText(std::string_view data, char direction);
+// `direction` and a blank, then "[peer] " for a link with several peers;
+// CR LF ends a line, other control bytes and backslashes are shown escaped
+// ("\r", "\x01", "\\").
+std::string echoText(std::string_view data, char direction, std::string_view peer = {});
 
 }  // namespace korvane

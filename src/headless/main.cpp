@@ -1,77 +1,113 @@
 // korvane-headless: the simulator without a window, for receivers under test
-// on machines without a desktop. Start-up follows the desktop program, minus
-// the windows; SIGINT, SIGTERM or SIGHUP takes the place of File, Exit.
+// on machines without a desktop. It starts and ends like the desktop program
+// (the same application core); an end request from the system (SIGINT,
+// SIGTERM, SIGHUP; Ctrl+C or a closed console on Windows) takes the place of
+// File, Exit.
 
-#include <pthread.h>
-#include <signal.h>
-
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <mutex>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "headless/headless_options.h"
+#include "headless/output_queue.h"
+#include "korvane_version.h"
 #include "links/link_control.h"
-#include "platform/instance_lock.h"
-#include "shell/settings_file.h"
+#include "platform/end_requests.h"
+#include "shell/application.h"
 #include "simulation/shared_state.h"
-#include "simulation/simulation_clock.h"
 
 namespace korvane {
 namespace {
 
-using namespace std::chrono_literals;
+// Room for a few hundred frames while a reader of --echo does not read.
+constexpr std::size_t kEchoQueueBytes = 256 * 1024;
+constexpr std::size_t kMessageQueueBytes = 64 * 1024;
+// What is still queued at the end gets this long to reach the reader.
+constexpr auto kFinalDrain = std::chrono::milliseconds{200};
 
-// The desktop program lets the clock run a moment before the link starts.
-constexpr auto kClockLead = 500ms;
-// How long the end waits for the clock thread to leave (it steps every 500 ms).
-constexpr auto kClockStopWait = 2000ms;
+// Every line the runner prints goes through a queue: a stalled terminal or
+// pipe must never hold up a link or the end of the program.
+OutputQueue& messages() {
+    static auto& queue = *new OutputQueue(stderr, kMessageQueueBytes);
+    return queue;
+}
+
+OutputQueue& echoOutput() {
+    static auto& queue = *new OutputQueue(stdout, kEchoQueueBytes);
+    return queue;
+}
+
+void printMessage(const std::string& text) {
+    std::string lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines += "Korvane: " + text.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
+    messages().post(std::move(lines));
+}
 
 class StderrLinkUi : public LinkUi {
 public:
-    void showLinkError(const std::string& text) override {
-        std::fprintf(stderr, "Korvane: %s\n", text.c_str());
-    }
-    void setTitle(const std::string& title) override {
-        std::fprintf(stderr, "%s\n", title.c_str());
-    }
-};
-
-// Ending quietly: the settings are already saved, nothing more to report.
-class SilentLinkUi : public LinkUi {
-public:
-    void showLinkError(const std::string&) override {}
-    void setTitle(const std::string&) override {}
+    void showLinkError(const std::string& text) override { printMessage(text); }
+    void setTitle(const std::string& title) override { messages().post(title + "\n"); }
 };
 
 class EchoObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view frame, std::string_view) override {
-        print(echoText(frame, '>'));
+    void frameSent(std::string_view frame, std::string_view peer) override {
+        echoOutput().post(echoText(frame, '>', peer));
     }
-    void dataReceived(std::string_view data, std::string_view) override {
-        print(echoText(data, '<'));
+    void dataReceived(std::string_view data, std::string_view peer) override {
+        echoOutput().post(echoText(data, '<', peer));
+    }
+};
+
+class HeadlessFrontEnd : public FrontEnd {
+public:
+    HeadlessFrontEnd(SharedState& shared, LinkControl& control, const HeadlessOptions& options)
+        : shared_(shared), control_(control), options_(options) {}
+
+    void alreadyRunning() override {
+        messages().post("An Instace of Korvane is Already Running!\n");
+    }
+
+    void settingsLoaded() override {
+        // Options override the loaded settings as the Setup dialog would.
+        applyHeadlessOptions(options_, shared_.link);
+        control_.onNews = [this](const std::string& note) {
+            if (!note.empty()) printMessage(note);
+            ui_.setTitle(linkTitle(linkMedium_.load(), linkInterrogated_.load(), control_));
+        };
+    }
+
+    LinkUi& linkUi() override { return ui_; }
+
+    int run(std::chrono::milliseconds delay, const std::function<void()>& startLink) override {
+        std::this_thread::sleep_for(delay);
+        startLink();
+        // The link thread names its state from these, not from the settings
+        // the main thread owns.
+        linkMedium_.store(shared_.link.medium);
+        linkInterrogated_.store(shared_.link.interrogated);
+        waitForEndRequest();
+        return 0;
     }
 
 private:
-    void print(const std::string& text) {
-        std::lock_guard lock(mutex_);
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-    }
-    std::mutex mutex_;
+    SharedState& shared_;
+    LinkControl& control_;
+    const HeadlessOptions& options_;
+    StderrLinkUi ui_;
+    std::atomic<int32_t> linkMedium_{kMediumNone};
+    std::atomic<int32_t> linkInterrogated_{0};
 };
-
-void stopClock(SharedState& shared) {
-    shared.sim.clockState.store(kClockStopRequested);
-    const auto deadline = std::chrono::steady_clock::now() + kClockStopWait;
-    while (shared.sim.clockState.load() != kClockStopped &&
-           std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-}
 
 int run(const std::vector<std::string>& arguments) {
     const ParsedOptions parsed = parseHeadlessOptions(arguments);
@@ -84,57 +120,35 @@ int run(const std::vector<std::string>& arguments) {
         std::fputs(kHeadlessUsage, stdout);
         return 0;
     }
-
-    const std::optional<InstanceLock> lock = InstanceLock::acquire("Korvane");
-    if (!lock) {
-        std::fputs("An Instace of Korvane is Already Running!\n", stderr);
+    if (options.version) {
+        std::printf("korvane-headless %s\n", kVersion);
         return 0;
     }
 
-    // Every thread started from here on inherits the blocked end signals, so
-    // only the sigwait below ever takes them: no work runs in a signal handler.
-    sigset_t endSignals;
-    sigemptyset(&endSignals);
-    sigaddset(&endSignals, SIGINT);
-    sigaddset(&endSignals, SIGTERM);
-    // A closed terminal or ended ssh session is an exit too, settings saved.
-    sigaddset(&endSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
-    // A reader of --echo that goes away must not end the simulator unsaved.
-    std::signal(SIGPIPE, SIG_IGN);
-
-    // The clock and link threads may outlive the end of run() if they fail to
-    // stop, so what they use is never destroyed (held by statics, so that
-    // leak checkers see it is meant to live for the whole process).
+    // The clock and link threads may outlive run() if they fail to stop, so
+    // what they use is never destroyed (held by statics, so that leak
+    // checkers see it is meant to live for the whole process).
     static auto& shared = *new SharedState;
     static auto& control = *new LinkControl;
     static auto& echo = *new EchoObserver;
     if (options.echo) control.observer = &echo;
-    StderrLinkUi ui;
 
-    setStartupDefaults(shared);
-    loadSettings(shared);
-    applyHeadlessOptions(options, shared.link);
-    startClock(shared);
-    std::this_thread::sleep_for(kClockLead);
-    startLink(shared, control, ui, shared.link.medium);
-
-    int signal = 0;
-    while (sigwait(&endSignals, &signal) != 0) {
-    }
-
-    // Depths stop moving before they are saved; the saved medium is the state
-    // of the link, as at a File, Exit.
-    stopClock(shared);
-    saveSettings(shared);
-    SilentLinkUi quiet;
-    startLink(shared, control, quiet, kMediumNone);
-    return 0;
+    HeadlessFrontEnd frontEnd(shared, control, options);
+    const int exitCode = runApplication(shared, control, frontEnd, ApplicationOptions{});
+    endRequestHandled();
+    // A writer stuck on a reader that does not read must not keep the
+    // process alive, and the normal exit would wait for it (it flushes the
+    // streams the writers hold): give the queues a moment, then leave.
+    messages().drain(kFinalDrain);
+    echoOutput().drain(kFinalDrain);
+    std::_Exit(exitCode);
 }
 
 }  // namespace
 }  // namespace korvane
 
 int main(int argc, char** argv) {
+    // Before any other thread starts, so only the main thread takes them.
+    korvane::holdEndRequests();
     return korvane::run(std::vector<std::string>(argv + 1, argv + argc));
 }

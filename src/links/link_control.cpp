@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "links/rs232_links.h"
+#include "links/tcp_links.h"
 #include "links/udp_links.h"
 #include "simulation/shared_state.h"
 
@@ -14,9 +15,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A UDP link needs no hardware but may wait for the data mutex; a serial port
-// either opens promptly or not at all.
-constexpr auto kUdpStartTimeout = 10000ms;
+// A UDP or TCP link needs no hardware but may wait for the data mutex; a
+// serial port either opens promptly or not at all.
+constexpr auto kNetworkStartTimeout = 10000ms;
 constexpr auto kRs232StartTimeout = 5000ms;
 constexpr auto kStopTimeout = 5000ms;
 
@@ -26,9 +27,13 @@ constexpr const char* kNotConnected = "Korvane (Not Connected)";
 
 std::string openErrorText(int32_t requestedMedium, const LinkSettings& link,
                           const std::string& reason) {
-    std::string text = requestedMedium == kMediumRs232
-                           ? "Error Opening COM port " + std::to_string(link.comPort)
-                           : "UDP Error on " + peerText(link.ipAddress);
+    std::string text;
+    if (requestedMedium == kMediumRs232)
+        text = "Error Opening COM port " + std::to_string(link.comPort);
+    else if (requestedMedium == kMediumTcp)
+        text = "TCP Error on " + tcpEndpointText(link);
+    else
+        text = "UDP Error on " + peerText(link.ipAddress);
     if (!reason.empty()) text += "\n" + reason;
     return text;
 }
@@ -60,6 +65,21 @@ bool launch(SharedState& shared, LinkControl& control, LinkBody body) {
     return true;
 }
 
+// The thread body for a medium in the mode and role the settings give;
+// nullptr for no link.
+LinkBody bodyFor(int32_t medium, const LinkSettings& link) {
+    switch (medium) {
+        case kMediumUdp:
+            return link.interrogated ? udpInterrogatedLink : udpStreamingLink;
+        case kMediumRs232:
+            return link.interrogated ? rs232InterrogatedLink : rs232StreamingLink;
+        case kMediumTcp:
+            return link.tcpRole == kTcpClient ? tcpClientLink : tcpServerLink;
+        default:
+            return nullptr;
+    }
+}
+
 }  // namespace
 
 std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control) {
@@ -68,7 +88,23 @@ std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& c
         return interrogated ? "Korvane (Interrogated UDP)" : "Korvane (Streaming UDP)";
     if (medium == kMediumRs232)
         return interrogated ? "Korvane (Interrogated RS-232)" : "Korvane (Streaming RS-232)";
+    if (medium == kMediumTcp) {
+        std::string title = interrogated ? "Korvane (Interrogated TCP" : "Korvane (Streaming TCP";
+        const int32_t receivers = control.receivers.load();
+        if (control.health.load() == LinkHealth::reconnecting)
+            title += ", reconnecting";
+        else if (receivers >= 0)
+            title +=
+                ", " + std::to_string(receivers) + (receivers == 1 ? " receiver" : " receivers");
+        return title + ")";
+    }
     return kNotConnected;
+}
+
+bool stopLink(LinkControl& control) {
+    if (!stopLinkThread(control, kStopTimeout)) return false;
+    control.linkActive = 0;
+    return true;
 }
 
 int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t requestedMedium) {
@@ -77,8 +113,7 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
     // Stop the running link. A thread that came up only after its start was
     // given up, or one still on its way out, is stopped the same way: no new
     // thread may start while an older one can still signal.
-    const bool running =
-        control.linkActive == 1 && (link.medium == kMediumUdp || link.medium == kMediumRs232);
+    const bool running = control.linkActive == 1 && bodyFor(link.medium, link) != nullptr;
     if ((running || control.linkEnded) && !stopLinkThread(control, kStopTimeout)) {
         ui.setTitle(kNotConnected);
         ui.showLinkError("Error Terminating Communications Thread!");
@@ -88,20 +123,16 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
     control.linkActive = 0;
     control.linkStopEvent.reset();
 
-    if (requestedMedium == kMediumUdp || requestedMedium == kMediumRs232) {
-        const bool udp = requestedMedium == kMediumUdp;
-        LinkBody body = nullptr;
-        if (udp)
-            body = link.interrogated ? udpInterrogatedLink : udpStreamingLink;
-        else
-            body = link.interrogated ? rs232InterrogatedLink : rs232StreamingLink;
+    if (const LinkBody body = bodyFor(requestedMedium, link)) {
         control.linkAckEvent.reset();
         control.health.store(LinkHealth::working);
         control.receivers.store(-1);
+        control.localPort.store(0);
         control.failureReason.clear();
         const bool acknowledged =
             launch(shared, control, body) &&
-            control.linkAckEvent.waitFor(udp ? kUdpStartTimeout : kRs232StartTimeout);
+            control.linkAckEvent.waitFor(requestedMedium == kMediumRs232 ? kRs232StartTimeout
+                                                                         : kNetworkStartTimeout);
         if (acknowledged && control.linkStatus.load() == kLinkUp) {
             control.linkActive = 1;
             link.medium = requestedMedium;

@@ -46,6 +46,9 @@ struct LinkControl {
     std::atomic<LinkHealth> health{LinkHealth::working};
     // Receivers connected to a link that serves several; -1 for the others.
     std::atomic<int32_t> receivers{-1};
+    // The port a TCP server listens on once it does (the system's choice when
+    // the settings ask for port 0); 0 for the other links.
+    std::atomic<int32_t> localPort{0};
     // Why the link could not come up, in the operator's words (empty when
     // there is nothing to add). Written by the link thread before it reports
     // kLinkDown at start-up; read by startLink only after that report.
@@ -91,11 +94,18 @@ public:
 };
 
 // The window title for the link in force: its medium and mode, or
-// "Korvane (Not Connected)" when there is none or its device has gone.
+// "Korvane (Not Connected)" when there is none or its device has gone. A TCP
+// server adds how many receivers it has, a TCP client that it is reconnecting:
+// "Korvane (Streaming TCP, 2 receivers)", "Korvane (Interrogated TCP, reconnecting)".
 std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control);
 
+// Stops the running link thread, if there is one, and leaves medium as it
+// is: at exit the settings keep the state of the link. False when the thread
+// did not stop in time. Main thread only.
+bool stopLink(LinkControl& control);
+
 // Stops the running link, starts the one for requestedMedium (0 none, 1 UDP,
-// 2 RS-232) and names the state in the title. Returns 0 when the running link
+// 2 RS-232, 3 TCP) and names the state in the title. Returns 0 when the running link
 // could not be stopped, 1 otherwise. Main thread only.
 int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t requestedMedium);
 

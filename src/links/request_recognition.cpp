@@ -1,5 +1,6 @@
 #include "links/request_recognition.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "simulation/number_text.h"
@@ -10,6 +11,7 @@ RequestCheck recogniseRequest(std::string_view received) {
     RequestCheck check;
     check.complete = received.find("!!") != std::string_view::npos;
     if (!check.complete || received.find("&&") == std::string_view::npos) return check;
+    check.request = true;
     const std::size_t item = received.find("0140");
     if (item == std::string_view::npos) return check;
     // "inf", "nan" and overflowing numbers are no gas reading, as on UDP.
@@ -29,6 +31,30 @@ std::optional<float> ReceivedText::add(std::size_t count) {
 void ReceivedText::clear() {
     length_ = 0;
     text_[0] = '\0';
+}
+
+RequestRecords::Found RequestRecords::add(std::string_view data) {
+    Found found;
+    while (!data.empty()) {
+        // Taking no more than can complete a text keeps the outcome the same
+        // however the bytes were split into reads.
+        const std::size_t take = std::min(data.size(), ReceivedText::kMaxHeld + 1 - held_.size());
+        // A "!!" may straddle the old end, so the search starts a byte before it.
+        std::size_t from = held_.empty() ? 0 : held_.size() - 1;
+        held_.append(data.substr(0, take));
+        data.remove_prefix(take);
+        std::size_t start = 0;
+        for (std::size_t close; (close = held_.find("!!", from)) != std::string::npos;) {
+            const RequestCheck check =
+                recogniseRequest(std::string_view(held_).substr(start, close + 2 - start));
+            if (check.request) ++found.requests;
+            if (check.gas) found.gas = check.gas;
+            start = from = close + 2;
+        }
+        held_.erase(0, start);
+        if (held_.size() > ReceivedText::kMaxHeld) held_.clear();
+    }
+    return found;
 }
 
 }  // namespace korvane

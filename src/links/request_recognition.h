@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace korvane {
@@ -9,6 +10,7 @@ namespace korvane {
 // What one look at the text received so far finds.
 struct RequestCheck {
     bool complete = false;     // "!!" seen: the text is examined this once, then dropped
+    bool request = false;      // complete, and holding "&&" too
     std::optional<float> gas;  // item 0140's value, when the complete text is a request
 };
 
@@ -40,6 +42,23 @@ private:
 
     char text_[kCapacity] = {};
     std::size_t length_ = 0;
+};
+
+// The records a receiver sends over a stream connection. Each text up to and
+// including a "!!" is examined on its own (as ReceivedText examines one), so
+// a record split across reads counts once and two in one read count twice.
+// Text that grows past ReceivedText::kMaxHeld bytes without "!!" is dropped.
+class RequestRecords {
+public:
+    struct Found {
+        int requests = 0;          // complete texts holding "&&"
+        std::optional<float> gas;  // the last gas value among them
+    };
+
+    Found add(std::string_view data);
+
+private:
+    std::string held_;
 };
 
 }  // namespace korvane

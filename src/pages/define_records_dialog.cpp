@@ -28,6 +28,8 @@ namespace id = ids::define_records;
 // The value field is read as at most 63 characters, as a 64-byte buffer allows.
 constexpr int kValueChars = 63;
 
+constexpr char kNumbersOutOfRangeMessage[] = "Record and item numbers must be 0 to 99!";
+
 // The value last taken from the value field; offered again at the next opening.
 float lastValue = 0.0f;
 
@@ -152,15 +154,20 @@ void DefineRecordsDialog::chooseDefinedRecord() {
 }
 
 void DefineRecordsDialog::addRecord() {
-    // Anything that does not start with a finite number counts as 0.0.
-    lastValue = readNumber(valueEdit_, kValueChars).value_or(0.0f);
-    valueEdit_->setText(oneDecimal(lastValue));
-
     // An empty catalogue, or a record type without items, gives number 0:
     // the catalogue's unused entries are zero.
     const ItemCatalogue& catalogue = shared_.catalogue;
     const int r = std::clamp(recordIndex_, 0, kCatalogueRecords - 1);
     const int k = std::clamp(itemIndex_, 0, kCatalogueItems - 1);
+    // The catalogue may hold any number; only those that fit an item code are sent.
+    if (!fitsItemCode(catalogue.recid[r], catalogue.itemid[r][k])) {
+        showWarning(this, kNumbersOutOfRangeMessage);
+        return;
+    }
+
+    // Anything that does not start with a finite number counts as 0.0.
+    lastValue = readNumber(valueEdit_, kValueChars).value_or(0.0f);
+    valueEdit_->setText(oneDecimal(lastValue));
     const ExtraRecord record{catalogue.recid[r], catalogue.itemid[r][k], 0, lastValue};
 
     int slot = -1;

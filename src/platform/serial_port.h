@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -45,13 +46,14 @@ public:
     // True once a read or write has found the device gone (a USB adapter
     // unplugged, the other side of a pseudo-terminal closed): it will never
     // work again, and only opening the port afresh can bring the line back.
-    bool gone() const { return gone_; }
+    bool gone() const { return gone_.load(); }
 
 private:
     struct Native;  // the system's device handle, defined by each system's source
     explicit SerialPort(std::unique_ptr<Native> native);
     std::unique_ptr<Native> native_;
-    bool gone_ = false;
+    // Set by whichever thread reads or writes; looked at by the link thread.
+    std::atomic<bool> gone_{false};
 };
 
 // The device behind COMn. On Windows the system's own \\.\COMn. On Linux an

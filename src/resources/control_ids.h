@@ -20,6 +20,13 @@ inline constexpr int kIntervalEdit = 1015;
 inline constexpr int kStreamingRadio = 1051;
 inline constexpr int kInterrogativeRadio = 1052;
 inline constexpr int kBaudCombo = 1055;
+// Added for TCP, after the classic ones.
+inline constexpr int kTcpRadio = 1070;
+inline constexpr int kTcpServerRadio = 1071;
+inline constexpr int kTcpClientRadio = 1072;
+inline constexpr int kTcpListenField = 1073;
+inline constexpr int kTcpHostEdit = 1074;
+inline constexpr int kTcpPortEdit = 1075;
 }  // namespace setup
 
 // Template 177, the Aux Tracks tab page.

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "resources/ip_address_edit.h"
 
@@ -32,28 +33,23 @@ constexpr const char* kPreferredFamily = "DejaVu Sans Condensed";
 // A list box with tab stops puts them 32 dialog units apart unless told otherwise.
 constexpr int kTabStopDialogUnits = 32;
 
-// Draws a line's tab-separated fields in columns, as a list box with tab
-// stops does; the item text itself keeps the tabs.
+// Draws a line's tab-separated fields in the columns tabStopColumns gives, as
+// a list box with tab stops does; the item text itself keeps the tabs.
 class TabStopDelegate : public QStyledItemDelegate {
 public:
-    TabStopDelegate(qreal tabStop, QObject* parent)
-        : QStyledItemDelegate(parent), tabStop_(tabStop) {}
+    using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         QStyleOptionViewItem opt(option);
         initStyleOption(&opt, index);
-        const QString text = opt.text;
+        const QStringList fields = opt.text.split(QLatin1Char('\t'));
         opt.text.clear();
-        const QStyle* style = opt.widget ? opt.widget->style() : nullptr;
-        if (style == nullptr) return QStyledItemDelegate::paint(painter, option, index);
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
+        const auto* list = qobject_cast<const QListWidget*>(opt.widget);
+        if (list == nullptr) return QStyledItemDelegate::paint(painter, option, index);
+        list->style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, list);
 
-        const int margin =
-            style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, opt.widget) + 1;
-        QTextOption layout(Qt::AlignLeft | Qt::AlignVCenter);
-        layout.setTabStopDistance(tabStop_);
-        layout.setWrapMode(QTextOption::NoWrap);
+        const std::vector<int> edges = tabStopColumns(list, static_cast<int>(fields.size()));
         const bool selected = opt.state & QStyle::State_Selected;
         const QPalette::ColorGroup group =
             opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
@@ -61,12 +57,15 @@ public:
         painter->setFont(opt.font);
         painter->setPen(
             opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QRectF(opt.rect.adjusted(margin, 0, -margin, 0)), text, layout);
+        for (qsizetype k = 0; k < fields.size(); ++k) {
+            // Each field is clipped to its own column rather than running into the next.
+            const QRect column(opt.rect.left() + edges[k], opt.rect.top(), edges[k + 1] - edges[k],
+                               opt.rect.height());
+            painter->drawText(column, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                              fields[k]);
+        }
         painter->restore();
     }
-
-private:
-    qreal tabStop_;
 };
 
 QLabel* makeStatic(const DialogItem& item, QWidget* dialog) {
@@ -84,8 +83,7 @@ QLabel* makeStatic(const DialogItem& item, QWidget* dialog) {
     return label;
 }
 
-QWidget* makeControl(const DialogItem& item, QWidget* dialog, const BaseUnits& units,
-                     QButtonGroup*& radioGroup) {
+QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& radioGroup) {
     const QString text = QString::fromUtf8(item.text ? item.text : "");
     switch (item.kind) {
         case ControlKind::GroupBox:
@@ -137,10 +135,7 @@ QWidget* makeControl(const DialogItem& item, QWidget* dialog, const BaseUnits& u
         case ControlKind::ListBox: {
             auto* list = new QListWidget(dialog);
             if (item.style & kSorted) list->setSortingEnabled(true);
-            if (item.style & kTabStops) {
-                list->setItemDelegate(
-                    new TabStopDelegate(kTabStopDialogUnits * units.x / 4.0, list));
-            }
+            if (item.style & kTabStops) list->setItemDelegate(new TabStopDelegate(list));
             return list;
         }
         case ControlKind::Slider: {
@@ -184,7 +179,7 @@ void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog) {
     const BaseUnits units = baseUnitsOf(dialog);
     QButtonGroup* radioGroup = nullptr;
     for (const DialogItem& item : dialogTemplate.items) {
-        QWidget* widget = makeControl(item, dialog, units, radioGroup);
+        QWidget* widget = makeControl(item, dialog, radioGroup);
         if (widget == nullptr) continue;
         if (item.id != kNoId) widget->setObjectName(controlName(item.id));
         if (item.style & kDisabled) widget->setEnabled(false);
@@ -198,6 +193,19 @@ void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog) {
     if (dialogTemplate.caption != nullptr && dialogTemplate.caption[0] != '\0') {
         dialog->setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
     }
+}
+
+std::vector<int> tabStopColumns(const QListWidget* list, int fields) {
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+    // The viewport, not the list: a vertical scroll bar takes its width away.
+    const int right = list->viewport()->width() - margin;
+    const int columns = std::max(fields, 1);
+    const int tabStop = kTabStopDialogUnits * baseUnitsOf(list).x / 4;
+    const int step = std::max(0, std::min(tabStop, (right - margin) / columns));
+    std::vector<int> edges;
+    for (int k = 0; k < columns; ++k) edges.push_back(margin + k * step);
+    edges.push_back(std::max(right, edges.back()));
+    return edges;
 }
 
 QString controlName(int id) { return QStringLiteral("id_%1").arg(id); }

@@ -3,8 +3,11 @@
 #include <QFont>
 #include <QString>
 #include <QWidget>
+#include <vector>
 
 #include "resources/dialog_template.h"
+
+class QListWidget;
 
 namespace korvane::ui {
 
@@ -27,6 +30,12 @@ QRect toPixels(const BaseUnits& units, int x, int y, int w, int h);
 // caption, if any, becomes the window title; the frame is the window
 // manager's). Each control with an id gets the object name controlName(id).
 void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog);
+
+// Where a list box with tab stops draws the `fields` tab-separated fields of
+// a line: the left edge of each column, then the right end of the last, in
+// viewport pixels. Columns sit a tab stop apart, closer together when the
+// viewport (narrower while a vertical scroll bar shows) would not hold them.
+std::vector<int> tabStopColumns(const QListWidget* list, int fields);
 
 QString controlName(int id);
 

@@ -3,13 +3,19 @@
 #include <QFrame>
 #include <array>
 
+class QKeyEvent;
 class QLineEdit;
 
 namespace korvane::ui {
 
-// Four octet fields separated by dots, like the Windows IP address control.
-// An empty field reads as 0; a field accepts 0 to 255 only. A dot, or a third
-// digit, moves on to the next field, so an address can be typed in one go.
+// Four octet fields separated by dots, behaving like the Windows IP address
+// control: digits fill the current octet and a third digit moves on to the
+// next; a dot moves on too, except straight after such a move, when it is
+// swallowed; Backspace at the start of an octet goes back to the one before;
+// pasting a dotted address fills all four, pasted digits go in as typed ones,
+// other pasted text is refused; an octet above 255 is held at 255.
+// An empty field reads as 0. Keys sent to the control itself go to the octet
+// being edited.
 class IpAddressEdit : public QFrame {
     Q_OBJECT
 public:
@@ -23,11 +29,19 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void focusField(int index);
+    // True when the key was dealt with here and the field must not see it.
+    bool handleKey(int index, const QKeyEvent& key);
+    void typeDigit(int index, QChar digit);
+    void paste();
+    void focusField(int index, bool selectAll);
 
     std::array<QLineEdit*, 4> fields_{};
+    int current_ = 0;          // the octet being edited
+    bool movedOn_ = false;     // the last key filled an octet and moved to the next
+    bool forwarding_ = false;  // a key sent to the control is with a field
 };
 
 }  // namespace korvane::ui

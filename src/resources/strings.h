@@ -9,16 +9,25 @@ inline constexpr const char* kWindowClassName = "KORVANE";  // 104
 // Menu 157.
 inline constexpr const char* kMenuFile = "&File";
 inline constexpr const char* kMenuSetup = "&Setup...";  // command 32778
-inline constexpr const char* kMenuExit = "&Exit";       // command 162
+inline constexpr const char* kMenuAbout = "&About...";
+inline constexpr const char* kMenuExit = "&Exit";  // command 162
 inline constexpr int kCommandSetup = 32778;
 inline constexpr int kCommandExit = 162;
 
 inline constexpr const char* kTrayTip = "Korvane";
 inline constexpr const char* kAlreadyRunning = "An Instace of Korvane is Already Running!";
 
+// File, About...: the box's title and its lines under the name and version.
+inline constexpr const char* kAboutTitle = "About Korvane";
+inline constexpr const char* kAboutWhat =
+    "Simulates a drilling rig and sends its readings as WITS Level 0 frames over UDP or RS-232.";
+inline constexpr const char* kAboutLicence = "MIT licence";
+
 // Simulator Setup dialog.
 inline constexpr const char* kInvalidComPort = "Invalid Com Port!";
 inline constexpr const char* kInvalidInterval = "Invalid Transmit Interval!";
+inline constexpr const char* kInvalidTcpPort = "Invalid TCP Port!";
+inline constexpr const char* kInvalidHost = "Invalid Host!";
 
 // Tab labels, left to right.
 inline constexpr const char* kTabLabels[4] = {"Drilling", "Options", "Aux Tracks", "Gas Simulator"};

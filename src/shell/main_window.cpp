@@ -1,12 +1,15 @@
 #include "shell/main_window.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTabWidget>
+#include <mutex>
 
+#include "korvane_version.h"
 #include "pages/pages.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -15,8 +18,15 @@
 #include "shell/link_settings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "simulation/shared_state.h"
 
 namespace korvane {
+
+// Where the link thread's news goes: this window, while there is one.
+struct NewsSink {
+    std::mutex mutex;
+    MainWindow* window = nullptr;
+};
 
 namespace {
 
@@ -31,7 +41,7 @@ constexpr int kPageHeightDu = 134;
 }  // namespace
 
 MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray)
-    : shared_(shared), control_(control), tray_(tray) {
+    : shared_(shared), control_(control), tray_(tray), news_(std::make_shared<NewsSink>()) {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                             Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                             Qt::WindowStaysOnTopHint;
@@ -46,11 +56,27 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
     tray_.onLeftClick = [this] { toggleFromTray(); };
     tray_.show();
 
+    // News comes on the link thread; the title changes on this one, through
+    // the event loop, and not at all once the window has gone (the link may
+    // outlive it): a deleted window takes its queued calls with it, and the
+    // sink's lock keeps it from going between the look and the post.
+    news_->window = this;
+    control_.onNews = [news = news_](const std::string&) {
+        std::lock_guard lock(news->mutex);
+        if (MainWindow* window = news->window)
+            QMetaObject::invokeMethod(
+                window, [window] { window->refreshTitle(); }, Qt::QueuedConnection);
+    };
+
     buildMenu();
     buildTabs();
 }
 
 MainWindow::~MainWindow() {
+    {
+        std::lock_guard lock(news_->mutex);
+        news_->window = nullptr;
+    }
     tray_.onLeftClick = nullptr;
     // The pages go first: their timers must not fire into a half-destroyed window.
     delete currentPage_;
@@ -59,9 +85,11 @@ MainWindow::~MainWindow() {
 void MainWindow::buildMenu() {
     QMenu* file = menuBar()->addMenu(QString::fromLatin1(ui::kMenuFile));
     setupAction_ = file->addAction(QString::fromLatin1(ui::kMenuSetup));
+    aboutAction_ = file->addAction(QString::fromLatin1(ui::kMenuAbout));
     file->addSeparator();
     exitAction_ = file->addAction(QString::fromLatin1(ui::kMenuExit));
     connect(setupAction_, &QAction::triggered, this, &MainWindow::runSetup);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::showAbout);
     connect(exitAction_, &QAction::triggered, this, &MainWindow::exitProgram);
 }
 
@@ -129,10 +157,22 @@ void MainWindow::setTitle(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
 }
 
+void MainWindow::refreshTitle() {
+    setTitle(linkTitle(shared_.link.medium, shared_.link.interrogated, control_));
+}
+
 void MainWindow::runSetup() {
     int32_t medium = kMediumNone;
     SetupDialog dialog(shared_, &medium, this);
     if (dialog.exec() != 0) startLink(shared_, control_, *this, medium);
+}
+
+void MainWindow::showAbout() {
+    const QString text =
+        QStringLiteral("<b>%1 %2</b><p>%3</p><p>%4</p>")
+            .arg(QString::fromLatin1(ui::kCaption), QString::fromLatin1(kVersion),
+                 QString::fromLatin1(ui::kAboutWhat), QString::fromLatin1(ui::kAboutLicence));
+    QMessageBox::about(this, QString::fromLatin1(ui::kAboutTitle), text);
 }
 
 void MainWindow::exitProgram() {
@@ -144,10 +184,14 @@ void MainWindow::exitProgram() {
 }
 
 void MainWindow::toggleFromTray() {
-    if (windowVisible_) {
+    // Some window managers offer a minimise button even on a tool window; a
+    // minimised window has no taskbar button to come back from, so the tray
+    // counts it as hidden and brings it back whole.
+    if (windowVisible_ && !isMinimized()) {
         hide();
     } else {
-        show();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        showNormal();
         raise();
         activateWindow();
     }

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <memory>
 
 #include "links/link_control.h"
 
@@ -26,6 +27,8 @@ public:
     // LinkUi
     void showLinkError(const std::string& text) override;
     void setTitle(const std::string& title) override;
+    // Names the link in force as it is now (after news from the link thread).
+    void refreshTitle();
 
     QTabWidget* tabControl() const { return tabs_; }
     QWidget* currentPage() const { return currentPage_; }
@@ -33,16 +36,20 @@ public:
     QRect displayRect() const;
     bool windowVisible() const { return windowVisible_; }
     QAction* setupAction() const { return setupAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
     QAction* exitAction() const { return exitAction_; }
 
     // Centres the window on the primary screen and shows it.
     void showCentred();
     // File, Setup...: runs the Setup dialog and, after OK, restarts the link.
     void runSetup();
+    // File, About...: the program's name, version, purpose and licence.
+    void showAbout();
     // File, Exit: removes the tray icon, closes the window and asks the
     // event loop to end with code 1.
     void exitProgram();
-    // A left click on the tray icon hides a shown window and shows a hidden one.
+    // A left click on the tray icon hides a shown window and shows, restores
+    // and activates a hidden or minimised one.
     void toggleFromTray();
 
 signals:
@@ -65,9 +72,11 @@ private:
     std::array<QWidget*, 4> pageHosts_{};
     QPointer<QWidget> currentPage_;
     QAction* setupAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     bool windowVisible_ = false;
     bool exiting_ = false;
+    std::shared_ptr<struct NewsSink> news_;
 };
 
 }  // namespace korvane

@@ -1,8 +1,11 @@
 // korvane-screenshot WHAT PATH: draws a part of Korvane into the PNG file PATH,
-// for the README (offscreen unless a platform is asked for: -platform NAME). WHAT is a tab
-// (drilling, options, aux-tracks, gas-simulator) or a dialog (setup, define-records). The rig shown
-// is a made-up one a little way into a well; no link is started, and no file is touched but PATH
-// and a temporary folder of its own.
+// for the README (offscreen unless a platform is asked for: -platform NAME).
+// WHAT is a tab (drilling, options, aux-tracks, gas-simulator) or a dialog
+// (setup, define-records). The rig shown is a made-up one a little way into a
+// well; no link is started, and no file is touched but PATH and a temporary
+// folder of its own.
+// korvane-screenshot icon SIZE PATH draws the program's icon alone, SIZE pixels
+// square, for the installed desktop entry.
 #include <QApplication>
 #include <QEventLoop>
 #include <QImage>
@@ -11,21 +14,31 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "korvane_version.h"
 #include "links/link_control.h"
 #include "pages/define_records_dialog.h"
+#include "resources/icons/rig_icon.h"
 #include "shell/main_window.h"
 #include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_ops.h"
 
 namespace {
+
+// Icon sizes in pixels: the smallest menus use and the largest anyone asks of
+// a desktop icon theme.
+constexpr int kSmallestIcon = 16;
+constexpr int kLargestIcon = 1024;
 
 // The offscreen platform has no tray.
 class NoTray : public korvane::TrayIcon {
@@ -99,19 +112,39 @@ bool save(QWidget& widget, const char* path) {
     return picture(widget).save(QString::fromLocal8Bit(path), "PNG");
 }
 
+int saveIcon(const char* sizeText, const char* path) {
+    std::size_t used = 0;
+    const std::optional<int> size = korvane::scanInt(sizeText, &used);
+    if (!size || used != std::strlen(sizeText) || *size < kSmallestIcon || *size > kLargestIcon) {
+        std::fprintf(stderr, "korvane-screenshot: icon SIZE is %d to %d pixels\n", kSmallestIcon,
+                     kLargestIcon);
+        return 2;
+    }
+    if (!korvane::ui::rigPixmap(*size).save(QString::fromLocal8Bit(path), "PNG")) {
+        std::fprintf(stderr, "korvane-screenshot: cannot write %s\n", path);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     // Offscreen unless a platform is asked for (-platform or the variable).
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const std::string what = argc > 1 ? argv[1] : "";
+    if (argc == 2 && what == "--version") {
+        std::printf("korvane-screenshot %s\n", korvane::kVersion);
+        return 0;
+    }
+    if (argc == 4 && what == "icon") return saveIcon(argv[2], argv[3]);
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: korvane-screenshot WHAT PATH\n"
+                     "usage: korvane-screenshot WHAT PATH | icon SIZE PATH | --version\n"
                      "WHAT: drilling, options, aux-tracks, gas-simulator, setup, define-records\n");
         return 2;
     }
-    const std::string what = argv[1];
     const char* path = argv[2];
     const char* const tabs[] = {"drilling", "options", "aux-tracks", "gas-simulator"};
     int tab = -1;

@@ -2,49 +2,102 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "links/link_control.h"
+#include "platform/end_requests.h"
 #include "resources/strings.h"
+#include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell/settings_file.h"
 #include "simulation/shared_state.h"
-#include "simulation/simulation_clock.h"
 
 namespace korvane {
 
+namespace {
+
+class DesktopFrontEnd : public FrontEnd {
+public:
+    DesktopFrontEnd(SharedState& shared, LinkControl& control, TrayIcon& tray,
+                    const SessionOptions& options, const std::function<void(MainWindow&)>& started)
+        : shared_(shared), control_(control), tray_(tray), options_(options), started_(started) {}
+
+    // The window outlives the run, so that it is gone only once the link has stopped.
+    ~DesktopFrontEnd() override = default;
+
+    void alreadyRunning() override { showAlreadyRunning(); }
+
+    void settingsLoaded() override {
+        window_ = std::make_unique<MainWindow>(shared_, control_, tray_);
+        QObject::connect(window_.get(), &MainWindow::exitRequested, qApp,
+                         [](int code) { QCoreApplication::exit(code); });
+        // A logout may end the program without File, Exit: keep the settings.
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, window_.get(),
+                         [this] { saveSettings(shared_, options_.folder); });
+        window_->showCentred();
+    }
+
+    LinkUi& linkUi() override { return *window_; }
+
+    int run(std::chrono::milliseconds delay, const std::function<void()>& startLink) override {
+        QTimer::singleShot(delay, window_.get(), startLink);
+        // The system's end requests (a logout, kill, a closed terminal) end
+        // the program like File, Exit: the settings are saved.
+        if (options_.watchEndRequests) {
+            std::thread([window = QPointer<MainWindow>(window_.get())] {
+                waitForEndRequest();
+                QMetaObject::invokeMethod(qApp, [window] {
+                    if (window) window->exitProgram();
+                });
+            }).detach();
+        }
+        if (started_) started_(*window_);
+        return QApplication::exec();
+    }
+
+private:
+    SharedState& shared_;
+    LinkControl& control_;
+    TrayIcon& tray_;
+    const SessionOptions& options_;
+    const std::function<void(MainWindow&)>& started_;
+    std::unique_ptr<MainWindow> window_;
+};
+
+}  // namespace
+
+void showAlreadyRunning() {
+    QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(ui::kAlreadyRunning),
+                    QMessageBox::Ok);
+    // The first copy's window stays on top; a box below it would leave this
+    // copy looking hung.
+    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
+    box.exec();
+}
+
 std::optional<InstanceLock> takeInstanceLock() {
     std::optional<InstanceLock> lock = InstanceLock::acquire(ui::kCaption);
-    if (!lock) {
-        QMessageBox box(QMessageBox::Critical, QString(), QString::fromLatin1(ui::kAlreadyRunning),
-                        QMessageBox::Ok);
-        box.exec();
-    }
+    if (!lock) showAlreadyRunning();
     return lock;
 }
 
 int runSession(SharedState& shared, LinkControl& control, TrayIcon& tray,
                const SessionOptions& options, const std::function<void(MainWindow&)>& started) {
-    loadSettings(shared, options.folder);
-
-    auto window = std::make_unique<MainWindow>(shared, control, tray);
-    QObject::connect(window.get(), &MainWindow::exitRequested, qApp,
-                     [](int code) { QCoreApplication::exit(code); });
-    window->showCentred();
-
-    if (options.startClock) startClock(shared);
-    MainWindow* ui = window.get();
-    QTimer::singleShot(options.linkDelay, ui, [&shared, &control, ui] {
-        // Only this thread writes medium, so it reads it unlocked.
-        startLink(shared, control, *ui, shared.link.medium);
-    });
-    if (started) started(*window);
-
-    const int exitCode = QApplication::exec();
-    window.reset();
-    saveSettings(shared, options.folder);
-    return exitCode;
+    DesktopFrontEnd frontEnd(shared, control, tray, options, started);
+    ApplicationOptions application;
+    application.folder = options.folder;
+    application.instanceName = options.singleInstance ? ui::kCaption : "";
+    application.startClock = options.startClock;
+    application.linkDelay = options.linkDelay;
+    return runApplication(shared, control, frontEnd, application);
 }
 
 }  // namespace korvane

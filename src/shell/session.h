@@ -14,24 +14,30 @@ struct LinkControl;
 class MainWindow;
 class TrayIcon;
 
-// The single-instance guard. When another copy runs, tells the operator
-// (error icon, no caption: the caption is not loaded yet) and gives nothing;
-// the caller then ends with 0 before touching any file.
+// Tells the operator that another copy runs (error icon, no caption: the
+// caption is not loaded yet).
+void showAlreadyRunning();
+
+// The single-instance guard with its message: nothing when another copy runs.
 std::optional<InstanceLock> takeInstanceLock();
 
 struct SessionOptions {
     std::filesystem::path folder;  // where Korvane.ini lives; empty: the working directory
+    bool singleInstance = true;
+    // End requests from the system (holdEndRequests already called) end the
+    // program like File, Exit.
+    bool watchEndRequests = false;
     bool startClock = true;
     // Lets the window paint before a link that may block the main thread for
     // seconds is started.
     std::chrono::milliseconds linkDelay{500};
 };
 
-// The run of the program after the shared state has its start-up values:
-// loads Korvane.ini, shows the main window with its pages, starts the clock
-// and, after linkDelay, the link for the loaded medium; runs the event loop
-// until File, Exit; saves Korvane.ini. Returns the loop's exit code (1 after
-// File, Exit). `started` sees the window once it is shown.
+// The desktop program's whole run (see runApplication): start-up, the main
+// window with its pages, the event loop until File, Exit (or an end request
+// from the system, or the end of the desktop session), shut-down with the
+// settings saved. Returns the exit code (1 after File, Exit; 0 when another
+// copy runs). `started` sees the window once it is shown.
 int runSession(SharedState& shared, LinkControl& control, TrayIcon& tray,
                const SessionOptions& options, const std::function<void(MainWindow&)>& started = {});
 

@@ -1,9 +1,12 @@
 #include "shell/settings_file.h"
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <system_error>
 #include <vector>
 
+#include "platform/file_prefix.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
@@ -15,7 +18,24 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = 36;
 constexpr std::size_t kTrackRecordBytes = 21;  // tag 5, minimum, maximum, value, transmit
-constexpr std::size_t kLargestFile = kHeaderBytes + kTrackRecordBytes * kAuxTrackSlots;
+
+// The TCP settings follow the track records in a block of their own, which a
+// reader of the original layout never reaches: it reads 36 + 21 N bytes and
+// stops. While TCP is the link, the header's medium says 0 (no link), so such
+// a reader finds a valid file that starts no link. The block is written only
+// when it says something other than the defaults, so a file of an operator
+// who never chose TCP stays as it always was. Layout, little-endian: the tag,
+// version, size of the rest, then the version 1 fields:
+//   int32 TCP is the link (0 or 1), int32 role, int32 port (1..65535),
+//   4 bytes listen address, int32 host length (0..253), the host's bytes.
+// A later version appends fields, so its block still reads as version 1.
+constexpr char kTcpBlockTag[4] = {'K', 'T', 'C', 'P'};
+constexpr int32_t kTcpBlockVersion = 1;
+constexpr std::size_t kTcpBlockHead = 12;         // tag, version, size
+constexpr std::size_t kTcpBlockFixedFields = 20;  // up to the host's bytes
+constexpr std::size_t kLargestTcpBlock = kTcpBlockHead + kTcpBlockFixedFields + kMaxHostLength;
+constexpr std::size_t kLargestFile =
+    kHeaderBytes + kTrackRecordBytes * kAuxTrackSlots + kLargestTcpBlock;
 
 constexpr float kDefaultReservedSetting = 0.1f;
 constexpr float kDefaultTransmitInterval = 3.0f;  // seconds
@@ -42,6 +62,66 @@ void setDefaultLink(SharedState& shared) {
     shared.link.medium = kMediumNone;
     shared.reservedSetting = kDefaultReservedSetting;
     shared.link.transmitInterval = kDefaultTransmitInterval;
+    const LinkSettings defaults;
+    shared.link.tcpRole = defaults.tcpRole;
+    shared.link.tcpPort = defaults.tcpPort;
+    std::memcpy(shared.link.tcpListenAddress, defaults.tcpListenAddress,
+                sizeof defaults.tcpListenAddress);
+    shared.link.tcpHost = defaults.tcpHost;
+}
+
+bool tcpSettingsAreDefaults(const LinkSettings& link) {
+    const LinkSettings defaults;
+    return link.medium != kMediumTcp && link.tcpRole == defaults.tcpRole &&
+           link.tcpPort == defaults.tcpPort && link.tcpHost == defaults.tcpHost &&
+           std::memcmp(link.tcpListenAddress, defaults.tcpListenAddress,
+                       sizeof defaults.tcpListenAddress) == 0;
+}
+
+void appendTcpBlock(std::vector<uint8_t>& bytes, const LinkSettings& link) {
+    const std::string host = link.tcpHost.substr(0, kMaxHostLength);
+    bytes.insert(bytes.end(), kTcpBlockTag, kTcpBlockTag + sizeof kTcpBlockTag);
+    appendInt32(bytes, kTcpBlockVersion);
+    appendInt32(bytes, static_cast<int32_t>(kTcpBlockFixedFields + host.size()));
+    appendInt32(bytes, link.medium == kMediumTcp ? 1 : 0);
+    appendInt32(bytes, link.tcpRole);
+    appendInt32(bytes, link.tcpPort);
+    for (int32_t octet : link.tcpListenAddress) bytes.push_back(static_cast<uint8_t>(octet & 0xff));
+    appendInt32(bytes, static_cast<int32_t>(host.size()));
+    bytes.insert(bytes.end(), host.begin(), host.end());
+}
+
+// Takes the TCP settings from the block where the reader stands, if one is
+// there and whole; a damaged or missing block leaves the defaults, and the
+// rest of the file stands. True when the block says TCP is the link.
+bool readTcpBlock(ByteReader& reader, LinkSettings& link) {
+    char tag[sizeof kTcpBlockTag];
+    if (!reader.readBytes(tag, sizeof tag) || std::memcmp(tag, kTcpBlockTag, sizeof tag) != 0)
+        return false;
+    const auto version = reader.readInt32();
+    const auto size = reader.readInt32();
+    const auto isLink = reader.readInt32();
+    const auto role = reader.readInt32();
+    const auto port = reader.readInt32();
+    uint8_t address[4];
+    const bool haveAddress = reader.readBytes(address, sizeof address);
+    const auto hostLength = reader.readInt32();
+    if (!version || *version < kTcpBlockVersion || !size || !isLink || !role || !port ||
+        !haveAddress || !hostLength)
+        return false;
+    if (*size < 0 || *hostLength < 0 || static_cast<std::size_t>(*hostLength) > kMaxHostLength ||
+        static_cast<std::size_t>(*size) < kTcpBlockFixedFields + *hostLength)
+        return false;
+    std::string host(static_cast<std::size_t>(*hostLength), '\0');
+    if (!reader.readBytes(host.data(), host.size())) return false;
+    if ((*isLink != 0 && *isLink != 1) || (*role != kTcpServer && *role != kTcpClient) ||
+        *port < 1 || *port > 65535)
+        return false;
+    link.tcpRole = *role;
+    link.tcpPort = *port;
+    for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = address[i];
+    link.tcpHost = host;
+    return *isLink == 1;
 }
 
 // What one save writes, copied out of the shared state in one go.
@@ -66,7 +146,8 @@ SettingsImage buildImage(SharedState& shared) {
     appendFloat(image.bytes, shared.reservedSetting);
     appendFloat(image.bytes, shared.link.transmitInterval);
     appendInt32(image.bytes, shared.sim.transmitExtraRecords.load());
-    appendInt32(image.bytes, shared.link.medium);
+    // TCP is said in the block after the tracks; here it is "no link".
+    appendInt32(image.bytes, shared.link.medium == kMediumTcp ? kMediumNone : shared.link.medium);
     appendInt32(image.bytes, shared.link.interrogated);
     appendFloat(image.bytes, shared.sim.holeDepth);
     appendFloat(image.bytes, shared.sim.bitDepth);
@@ -86,6 +167,7 @@ SettingsImage buildImage(SharedState& shared) {
         appendFloat(image.bytes, tracks.value[slot]);
         appendInt32(image.bytes, tracks.transmit[slot].load());
     }
+    if (!tcpSettingsAreDefaults(shared.link)) appendTcpBlock(image.bytes, shared.link);
     return image;
 }
 
@@ -105,13 +187,20 @@ void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder
 
 int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
     const std::filesystem::path path = settingsPath(folder);
-    const auto bytes = readFilePrefix(path, kLargestFile);
-    if (!bytes) return kNoFile;
+    const FilePrefix file = readFilePrefix(path, kLargestFile);
+    if (file.result != FileRead::read) {
+        // A regular file that cannot be opened is deleted like a damaged one,
+        // or no save could ever replace it; a FIFO or device is none of ours.
+        std::error_code ignored;  // a delete that fails is harmless
+        if (file.result == FileRead::unreadable) std::filesystem::remove(path, ignored);
+        setDefaultLink(shared);
+        return kNoFile;
+    }
 
     // Runs before any other thread exists, so it takes no lock. A field that
     // comes up short keeps the value it had: half a float is no value.
     int32_t status = kOk;
-    ByteReader reader(bytes->data(), bytes->size());
+    ByteReader reader(file.bytes.data(), file.bytes.size());
     int32_t octets[4] = {kDefaultPeer[0], kDefaultPeer[1], kDefaultPeer[2], kDefaultPeer[3]};
     for (int32_t& octet : octets) {
         if (const auto byte = reader.readByte())
@@ -178,6 +267,9 @@ int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
         shared.link.transmitInterval = *interval;
         shared.link.medium = *medium;
         shared.link.interrogated = *interrogated;
+        // Only a file whose header says "no link" can have TCP as its link.
+        if (readTcpBlock(reader, shared.link) && *medium == kMediumNone)
+            shared.link.medium = kMediumTcp;
     } else {
         std::error_code ignored;  // deleting a missing file is harmless
         std::filesystem::remove(path, ignored);
@@ -213,6 +305,9 @@ int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder) {
         }
         next += kTrackRecordBytes;
     }
+    const std::size_t tcpBlock =
+        static_cast<std::size_t>(image.bytes.data() + image.bytes.size() - next);
+    if (status == kOk && tcpBlock > 0 && !file.write(next, tcpBlock)) status = kFailedIntWrite;
     // A file without its count is no settings file either: never report it saved.
     if (!countWritten && status == kOk) status = kFailedIntWrite;
 

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <utility>
 
+#include "links/tcp_links.h"
 #include "pages/dialog_input.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
@@ -29,6 +31,8 @@ constexpr float kMinimumInterval = 0.5f;
 
 constexpr int kLowestComPort = 1;
 constexpr int kHighestComPort = 99;
+constexpr int kLowestTcpPort = 1;
+constexpr int kHighestTcpPort = 65535;
 
 }  // namespace
 
@@ -43,18 +47,31 @@ SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
         ->setOctets({link.ipAddress[0], link.ipAddress[1], link.ipAddress[2], link.ipAddress[3]});
     ui::control<QLineEdit>(this, id::kIntervalEdit)->setText(oneDecimal(link.transmitInterval));
     ui::control<QLineEdit>(this, id::kComPortEdit)->setText(QString::number(link.comPort));
+    ui::control<ui::IpAddressEdit>(this, id::kTcpListenField)
+        ->setOctets({link.tcpListenAddress[0], link.tcpListenAddress[1], link.tcpListenAddress[2],
+                     link.tcpListenAddress[3]});
+    ui::control<QLineEdit>(this, id::kTcpHostEdit)->setText(QString::fromStdString(link.tcpHost));
+    ui::control<QLineEdit>(this, id::kTcpPortEdit)->setText(QString::number(link.tcpPort));
 
     auto* baud = ui::control<QComboBox>(this, id::kBaudCombo);
     for (int32_t rate : kBaudRates) baud->addItem(QString::number(rate));
     baud->setCurrentIndex(link.baudIndex >= 0 && link.baudIndex < kBaudCount ? link.baudIndex : 1);
 
     // "Not connected" offers RS-232, the classic medium.
-    chooseMedium(link.medium == kMediumUdp ? kMediumUdp : kMediumRs232);
+    role_ = link.tcpRole == kTcpClient ? kTcpClient : kTcpServer;
+    chooseMedium(link.medium == kMediumUdp || link.medium == kMediumTcp ? link.medium
+                                                                        : kMediumRs232);
 
-    connect(ui::control<QRadioButton>(this, id::kUdpRadio), &QRadioButton::clicked, this,
-            [this] { chooseMedium(kMediumUdp); });
-    connect(ui::control<QRadioButton>(this, id::kRs232Radio), &QRadioButton::clicked, this,
-            [this] { chooseMedium(kMediumRs232); });
+    const std::pair<int, int32_t> media[] = {
+        {id::kUdpRadio, kMediumUdp}, {id::kRs232Radio, kMediumRs232}, {id::kTcpRadio, kMediumTcp}};
+    for (const auto& [button, medium] : media)
+        connect(ui::control<QRadioButton>(this, button), &QRadioButton::clicked, this,
+                [this, medium] { chooseMedium(medium); });
+    const std::pair<int, int32_t> roles[] = {{id::kTcpServerRadio, kTcpServer},
+                                             {id::kTcpClientRadio, kTcpClient}};
+    for (const auto& [button, role] : roles)
+        connect(ui::control<QRadioButton>(this, button), &QRadioButton::clicked, this,
+                [this, role] { chooseRole(role); });
     for (int id : {id::kStreamingRadio, id::kInterrogativeRadio}) {
         connect(ui::control<QRadioButton>(this, id), &QRadioButton::clicked, this,
                 [this, id](bool checked) { storeMode(id, checked); });
@@ -68,16 +85,37 @@ SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
 
 void SetupDialog::chooseMedium(int32_t medium) {
     medium_ = medium;
-    const bool udp = medium == kMediumUdp;
-    ui::control<QRadioButton>(this, udp ? id::kUdpRadio : id::kRs232Radio)->setChecked(true);
-    ui::control<QLineEdit>(this, id::kComPortEdit)->setEnabled(!udp);
-    ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)->setEnabled(udp);
-    // The rate matters only to a serial link.
-    ui::control<QComboBox>(this, id::kBaudCombo)->setEnabled(!udp);
+    const int button = medium == kMediumUdp   ? id::kUdpRadio
+                       : medium == kMediumTcp ? id::kTcpRadio
+                                              : id::kRs232Radio;
+    ui::control<QRadioButton>(this, button)->setChecked(true);
+    enableFields();
     // The mode buttons show the mode in force, which a click has already
     // stored. Checking one clears the other through their group.
     const int mode = shared_.link.interrogated == 0 ? id::kStreamingRadio : id::kInterrogativeRadio;
     ui::control<QRadioButton>(this, mode)->setChecked(true);
+}
+
+void SetupDialog::chooseRole(int32_t role) {
+    role_ = role;
+    enableFields();
+}
+
+// Only the fields of the chosen medium (and TCP role) can be edited.
+void SetupDialog::enableFields() {
+    const bool tcp = medium_ == kMediumTcp;
+    const bool serial = medium_ == kMediumRs232;
+    ui::control<QLineEdit>(this, id::kComPortEdit)->setEnabled(serial);
+    ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)->setEnabled(medium_ == kMediumUdp);
+    // The rate matters only to a serial link.
+    ui::control<QComboBox>(this, id::kBaudCombo)->setEnabled(serial);
+    for (int field : {id::kTcpServerRadio, id::kTcpClientRadio, id::kTcpPortEdit})
+        ui::control<QWidget>(this, field)->setEnabled(tcp);
+    ui::control<QRadioButton>(this, role_ == kTcpClient ? id::kTcpClientRadio : id::kTcpServerRadio)
+        ->setChecked(true);
+    ui::control<ui::IpAddressEdit>(this, id::kTcpListenField)
+        ->setEnabled(tcp && role_ == kTcpServer);
+    ui::control<QLineEdit>(this, id::kTcpHostEdit)->setEnabled(tcp && role_ == kTcpClient);
 }
 
 void SetupDialog::storeMode(int id, bool checked) {
@@ -117,6 +155,32 @@ bool SetupDialog::storeInterval() {
     return true;
 }
 
+bool SetupDialog::storeTcp() {
+    const std::optional<int> port = scanInt(
+        editText(ui::control<QLineEdit>(this, id::kTcpPortEdit), kMaxFieldText).toStdString());
+    if (!port || *port < kLowestTcpPort || *port > kHighestTcpPort) {
+        showWarning(this, ui::kInvalidTcpPort);
+        return false;
+    }
+    const std::string host =
+        ui::control<QLineEdit>(this, id::kTcpHostEdit)->text().trimmed().toStdString();
+    if (role_ == kTcpClient && !isTcpHost(host)) {
+        showWarning(this, ui::kInvalidHost);
+        return false;
+    }
+    const auto listenOn = ui::control<ui::IpAddressEdit>(this, id::kTcpListenField)->octets();
+    withDataAlways(shared_.dataMutex, [&] {
+        LinkSettings& link = shared_.link;
+        link.tcpRole = role_;
+        link.tcpPort = *port;
+        if (role_ == kTcpClient)
+            link.tcpHost = host;
+        else
+            for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = listenOn[i];
+    });
+    return true;
+}
+
 void SetupDialog::accept() {
     // Each value is stored as soon as it has been checked; one refused later
     // keeps the earlier ones, as the operator will fix only the refused field.
@@ -125,6 +189,8 @@ void SetupDialog::accept() {
         withDataAlways(shared_.dataMutex, [&] {
             for (int i = 0; i < 4; ++i) shared_.link.ipAddress[i] = octets[i];
         });
+    } else if (medium_ == kMediumTcp) {
+        if (!storeTcp()) return;
     } else if (!storeComPort()) {
         return;
     }

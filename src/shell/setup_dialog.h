@@ -8,11 +8,12 @@ namespace korvane {
 struct SharedState;
 
 // File, Setup...: the link medium, the UDP peer, the COM port, the baud rate,
-// streaming or interrogated operation and the transmit interval.
+// the TCP role with its port and listen address or host, streaming or
+// interrogated operation and the transmit interval.
 // The mode and the baud rate are stored the moment they are clicked (Cancel
-// keeps them); the address, port and interval only by OK. exec() returns 1
-// after OK, having written the chosen medium (1 UDP, 2 RS-232) to *medium,
-// and 0 after Cancel, writing nothing.
+// keeps them); the addresses, ports, TCP role and interval only by OK. exec()
+// returns 1 after OK, having written the chosen medium (1 UDP, 2 RS-232,
+// 3 TCP) to *medium, and 0 after Cancel, writing nothing.
 class SetupDialog : public QDialog {
     Q_OBJECT
 public:
@@ -22,14 +23,18 @@ public:
 
 private:
     void chooseMedium(int32_t medium);
+    void chooseRole(int32_t role);
+    void enableFields();
     void storeMode(int id, bool checked);
     void storeBaud(int index);
     bool storeComPort();
     bool storeInterval();
+    bool storeTcp();
 
     SharedState& shared_;
     int32_t* result_;
     int32_t medium_;
+    int32_t role_;
 };
 
 }  // namespace korvane

@@ -1,5 +1,6 @@
 #include "simulation/simulation_clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <thread>
@@ -15,6 +16,10 @@ using Counter = std::chrono::steady_clock;
 // Seconds to minutes, held as a 32-bit float like the rig's other constants.
 constexpr float kOneSixtieth = 1.0f / 60.0f;  // 0.016666668
 static_assert(kOneSixtieth == 0.016666668f);
+
+// The longest the clock sleeps without looking for a stop request, so the
+// program can end promptly.
+constexpr auto kStopLook = std::chrono::milliseconds{50};
 
 // One step over dt seconds. The caller holds the data mutex.
 void advance(SimState& sim, float dt) {
@@ -37,8 +42,14 @@ void advance(SimState& sim, float dt) {
 
 void runClock(SharedState& shared, std::chrono::milliseconds period) {
     Counter::time_point last = Counter::now();
-    while (shared.sim.clockState.load(std::memory_order_acquire) != kClockStopRequested) {
-        std::this_thread::sleep_for(period);
+    const auto stopRequested = [&shared] {
+        return shared.sim.clockState.load(std::memory_order_acquire) == kClockStopRequested;
+    };
+    while (!stopRequested()) {
+        const auto wake = Counter::now() + period;
+        while (!stopRequested() && Counter::now() < wake)
+            std::this_thread::sleep_until(std::min(wake, Counter::now() + kStopLook));
+        if (stopRequested()) break;
         // A missed step keeps `last`, so the next one covers all the time since.
         withData(shared.dataMutex, kDataWait, [&] {
             const Counter::time_point now = Counter::now();
@@ -55,5 +66,15 @@ void startClock(SharedState& shared, std::chrono::milliseconds period) {
 }
 
 void startClock(SharedState& shared) { startClock(shared, kClockPeriod); }
+
+bool stopClock(SharedState& shared, std::chrono::milliseconds patience) {
+    shared.sim.clockState.store(kClockStopRequested, std::memory_order_release);
+    const auto deadline = Counter::now() + patience;
+    while (shared.sim.clockState.load(std::memory_order_acquire) != kClockStopped) {
+        if (Counter::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    }
+    return true;
+}
 
 }  // namespace korvane

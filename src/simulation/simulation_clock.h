@@ -20,4 +20,8 @@ void runClock(SharedState& shared, std::chrono::milliseconds period);
 void startClock(SharedState& shared);
 void startClock(SharedState& shared, std::chrono::milliseconds period);
 
+// Asks a running clock to stop and waits up to `patience` for it to leave;
+// true when it has. The clock looks at the request several times a period.
+bool stopClock(SharedState& shared, std::chrono::milliseconds patience);
+
 }  // namespace korvane

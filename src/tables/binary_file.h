@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
+
+#include "platform/file_replacement.h"
 
 // Little-endian byte images of the binary files, built and read byte by byte so
 // the layout never depends on the compiler's struct padding or the host's byte order.
@@ -31,35 +32,21 @@ private:
     std::size_t left_;
 };
 
-// At most maxBytes from the start of a file; nothing when it cannot be opened.
-std::optional<std::vector<uint8_t>> readFilePrefix(const std::filesystem::path& path,
-                                                   std::size_t maxBytes);
-
-// Writes a file under a temporary name beside its target and renames it over
-// the target only when everything was written, so a failed save never leaves a
-// half-written file behind: the old one stays as it was.
+// A save that fails at any field fails whole: after one write has failed,
+// every later write reports failure too and the commit leaves the old file.
 class ReplacementFile {
 public:
-    enum class Commit { replaced, writeFailed, renameFailed };
+    using Commit = FileReplacement::Outcome;
 
-    explicit ReplacementFile(std::filesystem::path target);
-    ~ReplacementFile();  // an uncommitted temporary file is removed
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
+    explicit ReplacementFile(const std::filesystem::path& target) : file_(target) {}
 
-    bool isOpen() const { return open_; }
-    // False when the bytes did not all reach the file. Writes are unbuffered,
-    // so a failure shows at the write that caused it.
+    bool isOpen() const { return file_.isOpen(); }
     bool write(const void* bytes, std::size_t size);
     Commit commit();
 
 private:
-    std::filesystem::path target_;
-    std::filesystem::path temporary_;
-    std::ofstream out_;
-    bool open_ = false;
+    FileReplacement file_;
     bool failed_ = false;
-    bool committed_ = false;
 };
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/file_prefix.h"
 #include "tables/binary_file.h"
 #include "tables/extra_record_table.h"
 
@@ -21,10 +22,9 @@ std::filesystem::path extraRecordPath(const std::filesystem::path& folder) {
 void loadExtraRecords(ExtraRecordTable& table, const std::filesystem::path& folder) {
     table = ExtraRecordTable{};
     // The cap bounds what is read, so a huge file costs nothing extra.
-    const auto bytes =
+    const FilePrefix file =
         readFilePrefix(extraRecordPath(folder), kCountBytes + kRecordBytes * kExtraRecordLoadCap);
-    if (!bytes) return;
-    ByteReader reader(bytes->data(), bytes->size());
+    ByteReader reader(file.bytes.data(), file.bytes.size());  // empty unless read
     const auto count = reader.readInt32();
     if (!count) return;
     // A negative count can only come from a damaged file: it loads as an empty table.

@@ -17,6 +17,15 @@ struct ExtraRecord {
 };
 static_assert(sizeof(ExtraRecord) == 16);
 
+// A WITS item code is exactly four digits: two of record number, two of item
+// number. A record whose numbers do not fit is kept but never sent, since a
+// longer code would shift the value into the code on the receiver's side.
+inline constexpr int32_t kLargestWitsNumber = 99;
+constexpr bool fitsItemCode(int32_t recordNumber, int32_t itemNumber) {
+    return recordNumber >= 0 && recordNumber <= kLargestWitsNumber && itemNumber >= 0 &&
+           itemNumber <= kLargestWitsNumber;
+}
+
 struct ExtraRecordTable {
     ExtraRecord extraRecords[kExtraRecordSlots] = {};
     int32_t extraRecordCount = 0;  // records defined are slots 0..count-1

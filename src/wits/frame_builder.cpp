@@ -21,7 +21,6 @@ template <typename T>
 constexpr std::size_t maxFixedChars(int decimals) {
     return 1 + (std::numeric_limits<T>::max_exponent10 + 1) + 1 + decimals;
 }
-constexpr std::size_t kMaxIntChars = 11;              // "-2147483648"
 constexpr std::size_t kLineEnd = 2;                   // CR LF
 constexpr std::size_t kItemCode = 4;                  // "0108"
 constexpr std::size_t kMaxTagChars = kTagLength + 1;  // a tag without its NUL fills the field
@@ -33,7 +32,8 @@ constexpr char kClose[] = "!!\r\n";
 
 // Worst frame the tables allow: every item on, all 100 aux slots sending,
 // 100 extraneous records each in a record of its own, every number at the
-// widest its type prints. Nothing is cut short because this always fits.
+// widest its type prints (record and item numbers are two digits each). Nothing is cut short
+// because this always fits.
 constexpr std::size_t kWorstFrame =
     (sizeof kGreeting - 1) + (sizeof kOpen - 1) +
     2 * (kItemCode + maxFixedChars<float>(4) + kLineEnd) +                  // 0108, 0110
@@ -42,8 +42,7 @@ constexpr std::size_t kWorstFrame =
     kPumpCount * (kItemCode + maxFixedChars<double>(1) + kLineEnd) +        // 0143..0145
     (kItemCode + maxFixedChars<float>(2) + kLineEnd) +                      // 9003
     (sizeof kClose - 1) +                                                   //
-    kExtraRecordSlots * (kRecordMarks + 2 * kMaxIntChars + maxFixedChars<float>(1) + kLineEnd) +
-    1;  // NUL
+    kExtraRecordSlots * (kRecordMarks + kItemCode + maxFixedChars<float>(1) + kLineEnd) + 1;  // NUL
 static_assert(kWorstFrame <= kFrameBufferSize, "the largest frame must fit in frameBuffer");
 
 // Appends to the frame, never past the last byte before the terminating NUL.
@@ -69,16 +68,11 @@ public:
         if (error == std::errc{}) cur_ = end;
     }
 
-    // printf "%2.2d": at least two digits, zero-filled, sign in front.
+    // Two digits, zero-filled, of a number from 0 to 99.
     void twoDigits(int32_t number) {
-        int64_t magnitude = number;
-        if (magnitude < 0) {
-            text("-", 1);
-            magnitude = -magnitude;
-        }
-        if (magnitude < 10) text("0", 1);
-        auto [end, error] = std::to_chars(cur_, end_, magnitude);
-        if (error == std::errc{}) cur_ = end;
+        const char digits[] = {static_cast<char>('0' + number / 10),
+                               static_cast<char>('0' + number % 10)};
+        text(digits, sizeof digits);
     }
 
     std::size_t finish() {
@@ -164,23 +158,27 @@ void extraRecordLine(FrameWriter& w, const ExtraRecord& r) {
 }
 
 // One WITS record per distinct record number, in order of first appearance,
-// entries in table order within it; every entry exactly once.
+// entries in table order within it; every entry exactly once. An entry whose
+// numbers do not fit an item code is left out (and left unmarked) where it
+// stands, and a record left with no entry is not sent at all.
 void extraRecords(FrameWriter& w, ExtraRecordTable& table) {
     const int count = std::clamp<int32_t>(table.extraRecordCount, 0, kExtraRecordSlots);
     ExtraRecord* records = table.extraRecords;
+    bool grouped[kExtraRecordSlots] = {};
     for (int i = 0; i < count; ++i) records[i].sent = 0;
     for (int i = 0; i < count; ++i) {
-        if (records[i].sent != 0) continue;
-        w.text(kOpen);
-        extraRecordLine(w, records[i]);
-        records[i].sent = 1;
-        for (int j = 0; j < count; ++j) {
-            if (records[j].sent != 0 || records[j].recordNumber != records[i].recordNumber)
-                continue;
+        if (grouped[i]) continue;
+        bool open = false;
+        for (int j = i; j < count; ++j) {
+            if (records[j].recordNumber != records[i].recordNumber) continue;
+            grouped[j] = true;
+            if (!fitsItemCode(records[j].recordNumber, records[j].itemNumber)) continue;
+            if (!open) w.text(kOpen);
+            open = true;
             extraRecordLine(w, records[j]);
             records[j].sent = 1;
         }
-        w.text(kClose);
+        if (open) w.text(kClose);
     }
 }
 

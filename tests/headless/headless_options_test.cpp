@@ -56,6 +56,32 @@ TEST(HeadlessOptions, ReadsTheCommandLine) {
          true,
          settings([](LinkSettings& l) { l.transmitInterval = 7.5f; }),
          false},
+        {"TCP server on every address",
+         {"--tcp-listen", "6000"},
+         true,
+         settings([](LinkSettings& l) { l.medium = kMediumTcp, l.tcpPort = 6000; }),
+         false},
+        {"TCP server on loopback, interrogated",
+         {"--tcp-listen=127.0.0.1:5002", "--interrogated", "--echo"},
+         true,
+         settings([](LinkSettings& l) {
+             l.medium = kMediumTcp, l.tcpPort = 5002, l.interrogated = 1;
+             l.tcpListenAddress[0] = 127, l.tcpListenAddress[3] = 1;
+         }),
+         true},
+        {"TCP client",
+         {"--tcp-connect", "logger.rig:7000"},
+         true,
+         settings([](LinkSettings& l) {
+             l.medium = kMediumTcp, l.tcpRole = kTcpClient, l.tcpPort = 7000;
+             l.tcpHost = "logger.rig";
+         }),
+         false},
+        {"listen port 0", {"--tcp-listen", "0"}, false, defaults, false},
+        {"listen on a name", {"--tcp-listen", "localhost:5001"}, false, defaults, false},
+        {"connect without a port", {"--tcp-connect", "logger.rig"}, false, defaults, false},
+        {"connect to a host with a blank", {"--tcp-connect", "a b:5001"}, false, defaults, false},
+        {"TCP and UDP", {"--tcp-listen", "5001", "--udp", "127.0.0.1"}, false, defaults, false},
         {"address with an octet too big", {"--udp", "10.0.0.256"}, false, defaults, false},
         {"address too short", {"--udp", "10.0.7"}, false, defaults, false},
         {"address missing", {"--udp"}, false, defaults, false},
@@ -85,9 +111,15 @@ TEST(HeadlessOptions, ReadsTheCommandLine) {
         EXPECT_EQ(link.baudIndex, c.expected.baudIndex);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(link.ipAddress[i], c.expected.ipAddress[i]);
         EXPECT_FLOAT_EQ(link.transmitInterval, c.expected.transmitInterval);
+        EXPECT_EQ(link.tcpRole, c.expected.tcpRole);
+        EXPECT_EQ(link.tcpPort, c.expected.tcpPort);
+        EXPECT_EQ(link.tcpHost, c.expected.tcpHost);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(link.tcpListenAddress[i], c.expected.tcpListenAddress[i]);
         EXPECT_EQ(parsed.options->echo, c.echo);
     }
     EXPECT_TRUE(parseHeadlessOptions({"--help"}).options->help);
+    EXPECT_TRUE(parseHeadlessOptions({"--version"}).options->version);
 }
 
 TEST(HeadlessOptions, EchoShowsEveryByteReadably) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -56,13 +57,15 @@ std::vector<uint8_t> settingsFile(float holeDepth, float bitDepth) {
 }
 
 // korvane-headless started in `folder`, with its lock there too and its
-// output in stdout.txt and stderr.txt.
-pid_t startHeadless(const TempFolder& folder, const std::vector<std::string>& options) {
+// output in stdout.txt (or `stdoutFd`) and stderr.txt.
+pid_t startHeadless(const TempFolder& folder, const std::vector<std::string>& options,
+                    int stdoutFd = -1) {
     const pid_t child = ::fork();
     if (child != 0) return child;
     if (::chdir(folder.path().c_str()) != 0) ::_exit(100);
     ::setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
-    const int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_APPEND, 0600);
+    const int out =
+        stdoutFd >= 0 ? stdoutFd : ::open("stdout.txt", O_WRONLY | O_CREAT | O_APPEND, 0600);
     const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_APPEND, 0600);
     ::dup2(out, 1);
     ::dup2(err, 2);
@@ -85,6 +88,20 @@ int waitForExit(pid_t child, std::chrono::milliseconds patience) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     return -1;
+}
+
+// Requests answered out of `count`, one at a time, each given 200 ms.
+int answered(int count) {
+    UdpSocket client = *UdpSocket::open();
+    client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
+    char buffer[65536];
+    int answers = 0;
+    for (int i = 0; i < count; ++i) {
+        client.sendTo(kRequest.data(), kRequest.size(), kLinkPort);
+        if (client.waitReadable(200ms) && client.receiveFrom(buffer, sizeof buffer).length > 0)
+            ++answers;
+    }
+    return answers;
 }
 
 // Sends requests until a frame comes back (the runner takes a moment to start).
@@ -214,6 +231,44 @@ TEST(HeadlessRun, BadOptionsAndHelp) {
     EXPECT_NE(help.find("SIGINT, SIGTERM or SIGHUP ends it"), std::string::npos);
     EXPECT_NE(help.find("0 after SIGINT, SIGTERM or SIGHUP"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini"));  // nothing touched
+}
+
+// `--echo | less` with nobody scrolling: the echo is dropped, never the link,
+// and the end still comes at once, settings saved.
+TEST(HeadlessRun, AStalledEchoReaderHoldsUpNeitherTheLinkNorTheEnd) {
+    TempFolder folder;
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    ::fcntl(pipeEnds[0], F_SETPIPE_SZ, 4096);  // fills after a few frames
+    const pid_t runner =
+        startHeadless(folder, {"--udp", "127.0.0.1", "--interrogated", "--echo"}, pipeEnds[1]);
+    ::close(pipeEnds[1]);
+    ASSERT_TRUE(interrogate().has_value()) << readText(folder / "stderr.txt");
+    EXPECT_EQ(answered(3000), 3000);
+
+    // Once the reader reads again it hears what it missed.
+    ::fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
+    std::string echo;
+    char chunk[65536];
+    for (auto end = std::chrono::steady_clock::now() + 1s;
+         std::chrono::steady_clock::now() < end;) {
+        const ssize_t got = ::read(pipeEnds[0], chunk, sizeof chunk);
+        if (got > 0) echo.append(chunk, static_cast<std::size_t>(got));
+        if (got <= 0) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_NE(echo.find("lines dropped while the output was not read]"), std::string::npos);
+
+    EXPECT_EQ(answered(3000), 3000);  // stalled again
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_EQ(::kill(runner, SIGTERM), 0);
+    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    EXPECT_LT(took, 1000ms);
+    std::printf("[ measured ] exit after SIGTERM with the echo stalled: %lld ms\n",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
+    EXPECT_EQ(testing::readBytes(folder / "Korvane.ini").size(), 36u);
+    ::close(pipeEnds[0]);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <poll.h>
 #include <termios.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -268,7 +270,7 @@ TEST_F(Rs232LinkTest, InterrogatedIgnoresRecordsThatAreNoRequest) {
 // 1015 bytes without "!!" are dropped, the start of a request with them, in
 // both modes: the interrogated link's rule, which the listener follows too.
 TEST_F(Rs232LinkTest, OverlongTextIsDroppedThenRequestsWorkAgain) {
-    for (LinkBody body : {rs232InterrogatedLink, rs232StreamingLink}) {
+    for (LinkBody body : {rs232StreamingLink, rs232InterrogatedLink}) {
         SCOPED_TRACE(body == rs232StreamingLink ? "streaming" : "interrogated");
         shared.sim.receivedGas.store(0.0f);
         ASSERT_TRUE(start(body));
@@ -300,6 +302,65 @@ TEST_F(Rs232LinkTest, StreamingListenerSurvivesLineNoise) {
     ASSERT_TRUE(pty.send("&&\r\n0140 8.5\r\n!!\r\n"));
     EXPECT_TRUE(gasBecomes(8.5f));
     EXPECT_GE(countFrames(pty.receiveFor(700ms)), 1u);  // still streaming
+}
+
+// An adapter unplugged and plugged back in: the receiver's end of the line
+// goes away, then a new line appears under the same COM name. The link says
+// so both times and carries on in its mode, with no one restarting it.
+TEST_F(Rs232LinkTest, ADeviceThatGoesAwayIsReopenedWhenItComesBack) {
+    std::mutex newsMutex;
+    std::vector<std::string> news;
+    control.onNews = [&](const std::string& note) {
+        std::lock_guard lock(newsMutex);
+        news.push_back(note);
+    };
+    const auto heard = [&](std::size_t count) {
+        for (int i = 0; i < 300; ++i) {
+            {
+                std::lock_guard lock(newsMutex);
+                if (news.size() >= count) return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    };
+    for (LinkBody body : {rs232StreamingLink, rs232InterrogatedLink}) {
+        const bool streaming = body == rs232StreamingLink;
+        SCOPED_TRACE(streaming ? "streaming" : "interrogated");
+        news.clear();
+        testing::PseudoTerminal first;
+        std::filesystem::remove("COM3");
+        ASSERT_TRUE(testing::mapPort(kPort, first.slavePath()));
+        first.closeSlave();
+        ASSERT_TRUE(start(body));
+
+        first.closeMaster();  // unplugged
+        ASSERT_TRUE(heard(1));
+        EXPECT_EQ(news[0], "COM3 has gone away; opening it again every second");
+        EXPECT_EQ(control.health.load(), LinkHealth::deviceGone);
+        EXPECT_EQ(linkTitle(kMediumRs232, streaming ? 0 : 1, control), "Korvane (Not Connected)");
+        std::this_thread::sleep_for(1500ms);  // tries to reopen find nothing
+        EXPECT_EQ(news.size(), 1u);
+
+        testing::PseudoTerminal second;  // plugged back in
+        std::filesystem::remove("COM3");
+        ASSERT_TRUE(testing::mapPort(kPort, second.slavePath()));
+        second.closeSlave();
+        const auto pluggedAt = std::chrono::steady_clock::now();
+        ASSERT_TRUE(heard(2));
+        EXPECT_EQ(news[1], "COM3 is back");
+        EXPECT_EQ(control.health.load(), LinkHealth::working);
+        if (!streaming) {
+            ASSERT_TRUE(second.send("&&\r\n0140 2.5\r\n!!\r\n"));
+        }
+        const std::string text =
+            second.receiveUntil(3000ms, [](const std::string& t) { return countFrames(t) > 0; });
+        EXPECT_EQ(countFrames(text), 1u);
+        std::printf("[ measured ] %s: re-plugged to first frame in %lld ms\n",
+                    streaming ? "streaming" : "interrogated",
+                    static_cast<long long>(elapsedSince(pluggedAt).count()));
+        EXPECT_TRUE(stop());
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The Aux Tracks and Gas Simulator pages and their dialogs as laid out from
 // their templates: every text fits its control and every control lies inside.
+#include <QScrollBar>
 #include <memory>
 
 #include "gui_support.h"
@@ -28,6 +29,15 @@ TEST(AuxGasLayoutTest, TextsFitAndControlsStayInside) {
         SCOPED_TRACE("Aux Tracks page with a wide range");
         addAuxTrack(shared->auxTracks, "0145", -9999.0f, 99999.0f);
         AuxTracksPage page(*shared, nullptr);
+        expectTextsFit(&page, LabelRoom::TextAdvance);
+    }
+    for (const int more : {2, 20}) {  // 20 more lines need a scroll bar
+        SCOPED_TRACE(more);
+        for (int i = 0; i < more; ++i) addAuxTrack(shared->auxTracks, "0801", -9999.0f, 100.0f);
+        AuxTracksPage page(*shared, nullptr);
+        page.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+        EXPECT_EQ(page.findChild<QListWidget*>()->verticalScrollBar()->isVisible(), more == 20);
         expectTextsFit(&page, LabelRoom::TextAdvance);
     }
     {

@@ -77,7 +77,7 @@ TEST_F(DefineRecordsDialogTest, CatalogueFillsTheComboBoxes) {
         const char* legend;
         std::optional<std::string> file;
         Lines recordTypes, items;
-        const char* added;  // the line an add of 3 makes with the first choices
+        const char* added;  // the line an add of 3 makes with the first choices; nullptr: refused
     };
     const Case cases[] = {
         {"no file: the fallback",
@@ -91,7 +91,11 @@ TEST_F(DefineRecordsDialogTest, CatalogueFillsTheComboBoxes) {
          {"01", "12"},
          {"05-Depth Hole", "06-Bit Depth"},
          "01 05 Value=3.00"},
+        {"item 123 fits no item code", "1,1\n123,A\n", {"01"}, {"123-A"}, nullptr},
+        {"nor does record -1", "-1,1\n5,A\n", {"-01"}, {"05-A"}, nullptr},
+        {"the largest numbers", "99,1\n99,A\n", {"99"}, {"99-A"}, "99 99 Value=3.00"},
     };
+    testing::ModalDriver modals;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         std::filesystem::remove(dir_.path() / kCatalogueFileName);
@@ -103,8 +107,12 @@ TEST_F(DefineRecordsDialogTest, CatalogueFillsTheComboBoxes) {
         EXPECT_EQ(items()->currentIndex(), c.items.empty() ? -1 : 0);
         EXPECT_FALSE(removeButton()->isEnabled());
         add("3");
-        EXPECT_EQ(lines(list()), Lines{c.added});
+        EXPECT_EQ(lines(list()), c.added ? Lines{c.added} : Lines{});
     }
+    ASSERT_EQ(modals.messages().size(), 2u);
+    EXPECT_EQ(modals.messages()[1].title + ": " + modals.messages()[1].text,
+              "Korvane: Record and item numbers must be 0 to 99!");
+    EXPECT_EQ(modals.messages()[1].icon, QMessageBox::Warning);
 }
 
 TEST_F(DefineRecordsDialogTest, ChangingTheRecordTypeStartsAtItsFirstItem) {

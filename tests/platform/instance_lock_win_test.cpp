@@ -13,9 +13,6 @@ TEST(InstanceLock, OneHolderPerNameUntilItGoesAway) {
         ASSERT_TRUE(first.has_value());
         EXPECT_FALSE(InstanceLock::acquire("KorvaneTest").has_value());
         EXPECT_TRUE(InstanceLock::acquire("KorvaneTestOther").has_value());
-        InstanceLock moved = std::move(*first);  // the lock travels with the object
-        first.reset();
-        EXPECT_FALSE(InstanceLock::acquire("KorvaneTest").has_value());
     }
     EXPECT_TRUE(InstanceLock::acquire("KorvaneTest").has_value());
 }

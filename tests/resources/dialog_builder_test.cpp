@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
@@ -173,6 +174,33 @@ TEST(IpAddressEditTest, DotsAndThirdDigitsMoveToTheNextField) {
             ASSERT_NE(QApplication::focusWidget(), nullptr);
             QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
         }
+        EXPECT_EQ(edit.octets(), c.octets);
+    }
+}
+
+// Keys sent to the control itself, as the Windows address control takes them,
+// from an empty address: '\b' is Backspace, '\x16' Ctrl+V.
+TEST(IpAddressEditTest, KeysGiveTheAddressTheWindowsControlWould) {
+    const struct {
+        const char* legend;
+        const char* clipboard;
+        const char* keys;
+        std::array<int, 4> octets;
+    } cases[] = {
+        {"dot after a full octet swallowed", "", "127.1.2.3", {127, 1, 2, 3}},
+        {"dot after a short octet moves on", "", "127.0.0.1", {127, 0, 0, 1}},
+        {"the default peer", "", "192.168.1.100", {192, 168, 1, 100}},
+        {"Backspace in an empty octet goes back", "", "12.3\b\b5", {125, 0, 0, 0}},
+        {"256 and above held at 255", "", "256999.7", {255, 255, 7, 0}},
+        {"pasted address fills all four", "10.20.30.4\n", "1\x16", {10, 20, 30, 4}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        IpAddressEdit edit;
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
+        for (const char key : std::string(c.keys))
+            QTest::keyClick(&edit, key == '\x16' ? 'v' : key,
+                            key == '\x16' ? Qt::ControlModifier : Qt::NoModifier);
         EXPECT_EQ(edit.octets(), c.octets);
     }
 }

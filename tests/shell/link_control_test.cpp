@@ -11,6 +11,7 @@
 
 #include "links/udp_links.h"
 #include "platform/pseudo_terminal.h"
+#include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
 #include "simulation/shared_state.h"
 
@@ -113,6 +114,8 @@ TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
     std::ofstream("COM7") << "not a terminal";
     UdpSocket squatter = *UdpSocket::open();
     ASSERT_TRUE(squatter.bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort}));
+    const std::optional<TcpListener> tcpSquatter = TcpListener::listen({{0, 0, 0, 0}, 5001});
+    ASSERT_TRUE(tcpSquatter.has_value());
 
     struct Case {
         const char* legend;
@@ -127,6 +130,8 @@ TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
         {"port 5001 taken", kMediumUdp, 1, 127,
          "UDP Error on 127.0.0.1\nPort 5001 is already in use by another program."},
         {"peer that is no address", kMediumUdp, 0, 300, "UDP Error on 300.0.0.1"},
+        {"TCP port 5001 taken", kMediumTcp, 0, 127,
+         "TCP Error on 0.0.0.0:5001\nPort 5001 is already in use by another program."},
     };
     shared_.link.comPort = 7;
     for (const Case& c : cases) {

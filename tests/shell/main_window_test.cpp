@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -15,12 +16,15 @@
 #include <functional>
 
 #include "gui_support.h"
+#include "korvane_version.h"
 #include "links/link_control.h"
 #include "openable_port.h"
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
+#include "platform/tcp_socket.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
+#include "resources/ip_address_edit.h"
 #include "shell/session.h"
 #include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
@@ -127,16 +131,22 @@ TEST_F(MainWindowTest, WholePageFitsInsideTheWindow) {
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 }
 
-TEST_F(MainWindowTest, FileMenuHoldsSetupSeparatorExit) {
+TEST_F(MainWindowTest, FileMenuHoldsSetupAboutSeparatorExit) {
     MainWindow window(shared, control, tray);
     const QList<QAction*> menus = window.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("&File"));
     const QList<QAction*> items = menus[0]->menu()->actions();
-    ASSERT_EQ(items.size(), 3);
+    ASSERT_EQ(items.size(), 4);
     EXPECT_EQ(items[0]->text(), QStringLiteral("&Setup..."));
-    EXPECT_TRUE(items[1]->isSeparator());
-    EXPECT_EQ(items[2]->text(), QStringLiteral("&Exit"));
+    EXPECT_EQ(items[1]->text(), QStringLiteral("&About..."));
+    EXPECT_TRUE(items[2]->isSeparator());
+    EXPECT_EQ(items[3]->text(), QStringLiteral("&Exit"));
+
+    testing::ModalDriver modals;
+    window.aboutAction()->trigger();
+    ASSERT_EQ(modals.messages().size(), 1u);
+    EXPECT_TRUE(modals.messages()[0].text.contains(QStringLiteral("Korvane ") + kVersion));
 }
 
 TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
@@ -157,6 +167,16 @@ TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
     EXPECT_FALSE(window.windowVisible());
     tray.click();
     EXPECT_TRUE(window.isVisible());
+
+    // A window manager may minimise even a tool window; a click brings it back whole.
+    for (const bool closedToo : {false, true}) {
+        SCOPED_TRACE(closedToo ? "minimised, then closed" : "minimised");
+        window.showMinimized();
+        if (closedToo) window.close();
+        tray.click();
+        EXPECT_TRUE(window.isVisible() && window.windowVisible() && !window.isMinimized());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
 }
 
 TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton) {
@@ -239,6 +259,34 @@ TEST_F(MainWindowTest, SetupOkRestartsTheLinkAndCancelDoesNot) {
     EXPECT_EQ(shared.link.comPort, 99);
 }
 
+TEST_F(MainWindowTest, TcpServerChosenInSetupCountsItsReceiversInTheTitle) {
+    MainWindow window(shared, control, tray);
+    testing::ModalDriver modals;
+    modals.onNext<SetupDialog>([](SetupDialog* dialog) {
+        ui::control<QRadioButton>(dialog, ids::setup::kTcpRadio)->click();
+        ui::control<ui::IpAddressEdit>(dialog, ids::setup::kTcpListenField)
+            ->setOctets({127, 0, 0, 1});
+        ui::control<QPushButton>(dialog, ids::kOk)->click();
+    });
+    window.setupAction()->trigger();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Streaming TCP, 0 receivers)"));
+    const auto titleBecomes = [&window](const char* title) {
+        QElapsedTimer waited;
+        waited.start();
+        while (window.windowTitle() != QLatin1String(title) && waited.elapsed() < 3000)
+            QTest::qWait(10);
+        return window.windowTitle().toStdString();
+    };
+    std::optional<TcpConnection> receiver = TcpConnection::startConnect({{127, 0, 0, 1}, 5001});
+    ASSERT_TRUE(receiver.has_value());
+    EXPECT_EQ(titleBecomes("Korvane (Streaming TCP, 1 receiver)"),
+              "Korvane (Streaming TCP, 1 receiver)");
+    receiver->close();
+    EXPECT_EQ(titleBecomes("Korvane (Streaming TCP, 0 receivers)"),
+              "Korvane (Streaming TCP, 0 receivers)");
+    startLink(shared, control, window, kMediumNone);
+}
+
 TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
     const auto iniPath = folder / "Korvane.ini";
     ASSERT_FALSE(std::filesystem::exists(iniPath));
@@ -246,6 +294,7 @@ TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
 
     SessionOptions options;
     options.folder = folder.path();
+    options.singleInstance = false;  // other tests run the programs alongside
     options.startClock = false;
     options.linkDelay = std::chrono::milliseconds{0};
     QString titleAtExit;

@@ -1,12 +1,17 @@
 #include "shell/settings_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <iostream>
 #include <limits>
 #include <memory>
 #include <random>
@@ -16,6 +21,7 @@
 #include "file_size_limit.h"
 #include "simulation/shared_state.h"
 #include "tables/extra_record_file.h"
+#include "tables/extra_record_table.h"
 
 namespace korvane {
 namespace {
@@ -109,7 +115,7 @@ TEST(SettingsFile, FirstRunUsesDefaultsAndWritesA36ByteFile) {
         0,    0,    0,    0,    0, 0, 0, 0,   // streaming, hole depth 0
         0,    0,    0,    0,    0, 0, 0, 0};  // bit depth 0, N = 0
     EXPECT_EQ(readBytes(folder / kSettingsFileName), expected);
-    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 }
 
 TEST(SettingsFile, StartupDefaultsClearTheTablesAndLoadTheExtraRecords) {
@@ -334,7 +340,7 @@ TEST(SettingsFile, FailedSavesKeepTheOldFile) {
             EXPECT_EQ(now.size(), 36u + 21u * static_cast<unsigned>(c.tracks));
         else
             EXPECT_EQ(now, old);
-        EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+        EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
     }
 }
 
@@ -349,7 +355,7 @@ TEST(SettingsFile, SaveThatCannotCreateTheFileReportsIt) {
     std::filesystem::create_directories(folder / kSettingsFileName / "keep");
     EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
     EXPECT_TRUE(std::filesystem::is_directory(folder / kSettingsFileName / "keep"));
-    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 }
 
 // A settings file kept elsewhere and linked into the working folder stays
@@ -364,8 +370,7 @@ TEST(SettingsFile, SaveThroughASymbolicLinkKeepsTheLink) {
     EXPECT_EQ(saveSettings(*shared, folder.path()), 0);
     EXPECT_TRUE(fs::is_symlink(folder / kSettingsFileName));
     EXPECT_EQ(readBytes(folder / "kept" / kSettingsFileName).size(), 36u);
-    EXPECT_FALSE(fs::exists(folder / "Korvane.ini.tmp"));
-    EXPECT_FALSE(fs::exists(folder / "kept" / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 
     // A link to a file not there yet creates it where the link points.
     fs::remove(folder / "kept" / kSettingsFileName);
@@ -402,7 +407,112 @@ TEST(SettingsFile, SaveLeavesAReadOnlyFileAlone) {
     auto shared = startedState(folder);
     EXPECT_EQ(saveSettings(*shared, folder.path()), -1);
     EXPECT_EQ(readBytes(folder / kSettingsFileName), old);
-    EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
+}
+
+// Trials with things planted where the two files live, each in a fresh folder.
+namespace planted {
+namespace fs = std::filesystem;
+using Path = const fs::path&;
+
+bool victimLink(Path folder, Path at) {
+    testing::writeText(folder / "victim.txt", "victim");
+    fs::create_symlink("victim.txt", fs::path(at) += ".tmp");
+    return true;
+}
+bool fifo(Path, Path at) { return ::mkfifo(at.c_str(), 0600) == 0; }
+bool lockedFile(Path, Path at) {
+    writeBytes(at, header(0));
+    fs::permissions(at, fs::perms::none);
+    return ::geteuid() != 0;  // root opens any file
+}
+// A link at the name to a target that make() has put beside it.
+template <bool (*make)(Path, Path)>
+bool linkTo(Path folder, Path at) {
+    fs::create_symlink(folder / "target", at);
+    return make(folder, folder / "target");
+}
+bool directory(Path, Path at) { return fs::create_directory(at); }
+bool device(Path, Path at) {  // a node like /dev/null, not /dev/null itself
+    return ::mknod(at.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0;
+}
+
+int32_t saveSettingsIn(Path folder) {
+    SharedState shared;
+    setStartupDefaults(shared, folder);
+    return saveSettings(shared, folder);
+}
+int32_t loadSettingsIn(Path folder) {
+    SharedState shared;
+    setStartupDefaults(shared, folder);
+    return loadSettings(shared, folder);
+}
+int32_t saveRecordsIn(Path folder) { return saveExtraRecords(ExtraRecordTable{}, folder), 0; }
+int32_t loadRecordsIn(Path folder) {
+    ExtraRecordTable table;
+    table.extraRecordCount = 3;
+    loadExtraRecords(table, folder);
+    return table.extraRecordCount;
+}
+
+bool victimKept(Path folder, Path at) {
+    return readBytes(folder / "victim.txt").size() == 6 &&
+           fs::is_regular_file(fs::symlink_status(at));
+}
+bool linkKept(Path folder, Path at) {
+    return fs::is_symlink(at) && fs::status(folder / "target").type() != fs::file_type::regular;
+}
+bool fifoKept(Path, Path at) { return fs::is_fifo(fs::symlink_status(at)); }
+bool deleted(Path, Path at) { return !fs::exists(fs::symlink_status(at)); }
+}  // namespace planted
+
+// A save writes only a fresh file of its own and follows links only to a
+// regular file; a load neither waits on nor deletes what is not a regular file.
+TEST(SettingsFile, PlantedFilesAreNotWrittenThroughWaitedOnOrKept) {
+    using namespace planted;
+    struct Case {
+        const char* legend;
+        const char* name;                     // the file under trial
+        bool (*plant)(Path folder, Path at);  // false: cannot be planted here
+        int32_t (*step)(Path folder);         // a status, or the records loaded
+        int32_t expected;
+        bool (*after)(Path folder, Path at);
+    };
+    const Case cases[] = {
+        {"Korvane.ini.tmp left as a link", kSettingsFileName, victimLink, saveSettingsIn, 0,
+         victimKept},
+        {"WitsRecords.ini.tmp left as a link", kExtraRecordFileName, victimLink, saveRecordsIn, 0,
+         victimKept},
+        {"save over a link to a FIFO", kSettingsFileName, linkTo<fifo>, saveSettingsIn, -1,
+         linkKept},
+        {"save over a link to a device", kSettingsFileName, linkTo<device>, saveSettingsIn, -1,
+         linkKept},
+        {"save over a link to a folder", kSettingsFileName, linkTo<directory>, saveSettingsIn, -1,
+         linkKept},
+        {"load through a link to a FIFO", kSettingsFileName, linkTo<fifo>, loadSettingsIn, 1,
+         linkKept},
+        {"load a FIFO", kSettingsFileName, fifo, loadSettingsIn, 1, fifoKept},
+        {"load records from a FIFO", kExtraRecordFileName, fifo, loadRecordsIn, 0, fifoKept},
+        {"load a file that may not be opened", kSettingsFileName, lockedFile, loadSettingsIn, 1,
+         deleted},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        const fs::path at = folder / c.name;
+        if (!c.plant(folder.path(), at)) {
+            std::cout << "[ SKIPPED  ] cannot be planted here: " << c.legend << "\n";
+            continue;
+        }
+        auto result = std::async(std::launch::async, c.step, folder.path());
+        if (result.wait_for(std::chrono::seconds{5}) != std::future_status::ready) {
+            ADD_FAILURE() << "waits on what was planted";
+            ::close(::open(at.c_str(), O_WRONLY | O_NONBLOCK));  // a writer frees a FIFO's reader
+        }
+        EXPECT_EQ(result.get(), c.expected);
+        EXPECT_TRUE(c.after(folder.path(), at));
+        EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
+    }
 }
 
 // The clock keeps stepping both depths together under the lock; every save
@@ -488,6 +598,77 @@ TEST(SettingsFile, LoadSurvivesArbitraryFiles) {
         ASSERT_TRUE(std::isfinite(shared->link.transmitInterval));
         ASSERT_GE(shared->link.transmitInterval, 0.5f);
         ASSERT_EQ(std::filesystem::exists(folder / kSettingsFileName), status == 0);
+    }
+}
+
+// A reader that knows only the original layout: a 36-byte header, then N
+// records of 21 bytes. It takes a file whose fields are in their ranges.
+bool validInOriginalLayout(const std::vector<uint8_t>& bytes, int32_t& medium) {
+    if (bytes.size() < 36) return false;
+    const auto field = [&bytes](std::size_t at) {
+        int32_t value = 0;
+        std::memcpy(&value, bytes.data() + at, 4);
+        return value;
+    };
+    float interval = 0.0f;
+    std::memcpy(&interval, bytes.data() + 8, 4);
+    medium = field(16);
+    const int32_t interrogated = field(20);
+    const int32_t count = field(32);
+    return medium >= 0 && medium <= 2 && (interrogated == 0 || interrogated == 1) &&
+           interval >= 0.5f && count >= 0 && count <= 100 &&
+           bytes.size() >= 36 + 21 * static_cast<std::size_t>(count);
+}
+
+TEST(SettingsFile, TcpSettingsSitAfterTheTracksWhereTheOriginalLayoutEnds) {
+    struct Case {
+        const char* legend;
+        int32_t medium;
+        int32_t role;
+        const char* host;
+        int32_t port;
+        int32_t listenFirstOctet;
+    };
+    const Case cases[] = {
+        {"TCP server in force", kMediumTcp, kTcpServer, "", 6000, 127},
+        {"TCP client in force", kMediumTcp, kTcpClient, "logger.rig", 7000, 0},
+        {"UDP in force, TCP settings kept", kMediumUdp, kTcpClient, "10.0.0.9", 5001, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        auto saved = startedState(folder);
+        saved->link.medium = c.medium;
+        saved->link.tcpRole = c.role;
+        saved->link.tcpHost = c.host;
+        saved->link.tcpPort = c.port;
+        saved->link.tcpListenAddress[0] = c.listenFirstOctet;
+        addTrack(*saved, 0, "0824", 0.0f, 100.0f, 50.0f, 1);
+        ASSERT_EQ(saveSettings(*saved, folder.path()), 0);
+
+        std::vector<uint8_t> bytes = readBytes(folder / kSettingsFileName);
+        int32_t medium = -1;
+        EXPECT_TRUE(validInOriginalLayout(bytes, medium));
+        EXPECT_EQ(medium, c.medium == kMediumTcp ? kMediumNone : c.medium);
+        EXPECT_GT(bytes.size(), 36u + 21u) << "the block follows the track";
+
+        auto loaded = startedState(folder);
+        EXPECT_EQ(loadSettings(*loaded, folder.path()), 0);
+        EXPECT_EQ(loaded->link.medium, c.medium);
+        EXPECT_EQ(loaded->link.tcpRole, c.role);
+        EXPECT_EQ(loaded->link.tcpHost, c.host);
+        EXPECT_EQ(loaded->link.tcpPort, c.port);
+        EXPECT_EQ(loaded->link.tcpListenAddress[0], c.listenFirstOctet);
+        EXPECT_EQ(loaded->auxTracks.auxTrackCount, 1);
+
+        // A block cut short is ignored; the rest of the file stands.
+        bytes.pop_back();
+        writeBytes(folder / kSettingsFileName, bytes);
+        auto cut = startedState(folder);
+        EXPECT_EQ(loadSettings(*cut, folder.path()), 0);
+        EXPECT_EQ(cut->link.medium, c.medium == kMediumTcp ? kMediumNone : c.medium);
+        EXPECT_EQ(cut->link.tcpPort, kDefaultTcpPort);
+        EXPECT_EQ(cut->auxTracks.auxTrackCount, 1);
     }
 }
 

@@ -224,6 +224,69 @@ TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
     EXPECT_EQ(shared.link.baudIndex, 2);
 }
 
+// TCP: role, port and listen address or host are stored by OK, or refused
+// with a warning while the dialog stays open and the settings keep theirs.
+TEST(SetupDialogTest, TcpChoice) {
+    const char* const badPort = "Invalid TCP Port!";
+    const char* const badHost = "Invalid Host!";
+    struct Case {
+        const char* legend;
+        int role;  // the button clicked
+        const char* port;
+        const char* host;
+        const char* warning;  // nullptr: accepted, and shown again next time
+        int32_t storedPort;
+        const char* storedHost;
+    };
+    const int server = id::kTcpServerRadio;
+    const int client = id::kTcpClientRadio;
+    const Case cases[] = {
+        {"server", server, "6000", "", nullptr, 6000, ""},
+        {"server ignores the host field", server, "6001", "a b", nullptr, 6001, ""},
+        {"client by name, blanks trimmed", client, "7000", " logger.rig-1 ", nullptr, 7000,
+         "logger.rig-1"},
+        {"client by address", client, "65535", "10.0.0.9", nullptr, 65535, "10.0.0.9"},
+        {"port zero", server, "0", "", badPort, 5001, ""},
+        {"port above 65535", client, "65536", "x", badPort, 5001, ""},
+        {"port in letters", server, "http", "", badPort, 5001, ""},
+        {"client without a host", client, "5001", "", badHost, 5001, ""},
+        {"blank inside the host", client, "5001", "a b", badHost, 5001, ""},
+        {"port in the host field", client, "5001", "logger:5001", badHost, 5001, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        SharedState shared;
+        Opened setup(shared);
+        setup.click(id::kTcpRadio);
+        setup.click(c.role);
+        EXPECT_FALSE(setup.get<QLineEdit>(id::kComPortEdit)->isEnabled());
+        EXPECT_FALSE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
+        EXPECT_EQ(setup.get<QLineEdit>(id::kTcpHostEdit)->isEnabled(), c.role == client);
+        EXPECT_EQ(setup.get<ui::IpAddressEdit>(id::kTcpListenField)->isEnabled(), c.role == server);
+        setup.get<ui::IpAddressEdit>(id::kTcpListenField)->setOctets({127, 0, 0, 1});
+        setup.type(id::kTcpPortEdit, QString::fromLatin1(c.port));
+        setup.type(id::kTcpHostEdit, QString::fromLatin1(c.host));
+        const auto warnings = setup.pressOk();
+        EXPECT_EQ(shared.link.tcpPort, c.storedPort);
+        EXPECT_EQ(shared.link.tcpHost, c.storedHost);
+        if (c.warning != nullptr) {
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_EQ(warnings[0].text, QString::fromLatin1(c.warning));
+            EXPECT_EQ(setup.medium, kUntouched);
+            continue;
+        }
+        EXPECT_TRUE(warnings.empty());
+        EXPECT_EQ(setup.medium, kMediumTcp);
+        EXPECT_EQ(shared.link.tcpRole, c.role == client ? kTcpClient : kTcpServer);
+        EXPECT_EQ(shared.link.tcpListenAddress[0], c.role == server ? 127 : 0);
+        shared.link.medium = kMediumTcp;
+        Opened again(shared);
+        EXPECT_TRUE(again.get<QRadioButton>(id::kTcpRadio)->isChecked());
+        EXPECT_TRUE(again.get<QRadioButton>(c.role)->isChecked());
+        EXPECT_EQ(again.get<QLineEdit>(id::kTcpPortEdit)->text(), QString::fromLatin1(c.port));
+    }
+}
+
 TEST(SetupDialogTest, ModeClickIsLostWhileTheMutexIsHeld) {
     SharedState shared;
     Opened setup(shared);

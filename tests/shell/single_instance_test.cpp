@@ -51,6 +51,8 @@ TEST(SingleInstanceTest, SecondCopyIsToldAndGetsNoLock) {
               QStringLiteral("An Instace of Korvane is Already Running!"));
     EXPECT_EQ(modals.messages()[0].title, QString()) << "no caption: it is not loaded yet";
     EXPECT_EQ(modals.messages()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(modals.messages()[0].flags.testFlag(Qt::WindowStaysOnTopHint))
+        << "above the first copy's always-on-top window";
 
     first.reset();
     EXPECT_TRUE(takeInstanceLock().has_value()) << "free again once the first copy ends";

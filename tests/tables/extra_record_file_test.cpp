@@ -103,7 +103,7 @@ TEST(ExtraRecordFile, SaveWritesCountAndRecordsByteForByte) {
     table.extraRecordCount = 0;
     saveExtraRecords(table, folder.path());
     EXPECT_EQ(readBytes(folder / kExtraRecordFileName), (std::vector<uint8_t>{0, 0, 0, 0}));
-    EXPECT_FALSE(std::filesystem::exists(folder / "WitsRecords.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
 }
 
 // A table of 100 (the dialog can make one) is saved whole; a reload gives 99.
@@ -133,7 +133,7 @@ TEST(ExtraRecordFile, FailedSaveKeepsTheOldFile) {
         saveExtraRecords(table, folder.path());
     }
     EXPECT_EQ(readBytes(folder / kExtraRecordFileName), old);
-    EXPECT_FALSE(std::filesystem::exists(folder / "WitsRecords.ini.tmp"));
+    EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
     saveExtraRecords(table, folder / "missing");  // nothing to create it in: skipped quietly
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
 }

@@ -6,9 +6,7 @@
 
 namespace korvane::ui {
 
-namespace {
-
-QPixmap drawRig(int size) {
+QPixmap rigPixmap(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -45,11 +43,9 @@ QPixmap drawRig(int size) {
     return pixmap;
 }
 
-}  // namespace
-
 QIcon rigIcon() {
     QIcon icon;
-    for (int size : {16, 32, 48}) icon.addPixmap(drawRig(size));
+    for (int size : {16, 32, 48}) icon.addPixmap(rigPixmap(size));
     return icon;
 }
 

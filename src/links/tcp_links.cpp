@@ -1,0 +1,630 @@
+#include "links/tcp_links.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iterator>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "links/link_control.h"
+#include "links/request_recognition.h"
+#include "links/transmit_pause.h"
+#include "links/udp_links.h"
+#include "platform/tcp_socket.h"
+#include "simulation/shared_state.h"
+#include "wits/frame_builder.h"
+
+namespace korvane {
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Bytes kept for one receiver beyond what the system holds for it: a few of
+// the widest frames. A receiver that lets more pile up has stopped reading.
+constexpr std::size_t kQueueCapacity = 64 * 1024;
+// One receive takes at most this much...
+constexpr std::size_t kReadChunk = 16 * 1024;
+// ...and one wake-up at most this much from one receiver, so a receiver that
+// floods the link cannot keep it from the others.
+constexpr std::size_t kReadBudget = 64 * 1024;
+// The longest wait for sockets before the stop event is looked at again,
+// well inside startLink's stop time.
+constexpr auto kPollSlice = 50ms;
+// The settings are copied once at start-up; the main thread may be holding
+// the data mutex for a dialog.
+constexpr auto kSettingsWait = 5000ms;
+// The client's pause before trying again, doubled after each failure up to
+// the longest; a connection that stood starts again from the first.
+constexpr auto kFirstRetry = 1000ms;
+constexpr auto kLongestRetry = 10000ms;
+// A connection attempt that has not completed in this long has failed (the
+// system would otherwise keep trying for minutes).
+constexpr auto kConnectTimeout = 5000ms;
+// How long a starting client waits for its first connection before it reports
+// itself up, so that a receiver that is there is shown connected at once.
+constexpr auto kFirstConnectWait = 200ms;
+// Refused connections are reported at most this often; a flood of them would
+// otherwise flood the operator.
+constexpr auto kRefusalReportGap = 1000ms;
+// Connections taken per wake-up; more wait for the next one.
+constexpr int kAcceptsPerWake = 64;
+// Answers sent to one receiver per pass; the rest wait for the next pass, and
+// its further requests in the system's buffers, so a receiver that asks
+// without pause cannot keep the link from the others.
+constexpr long long kAnswersPerPass = 64;
+constexpr uint16_t kHighestPort = 65535;
+
+// What a link thread reads from the settings, once, at start-up.
+struct TcpSettings {
+    bool interrogated = false;
+    float interval = 3.0f;
+    Ipv4Address listenOn;
+    std::string host;
+    uint16_t port = 0;
+    std::size_t receiverLimit = kDefaultTcpReceiverLimit;
+};
+
+std::optional<TcpSettings> copySettings(SharedState& shared) {
+    TcpSettings settings;
+    bool valid = true;
+    const bool copied = withData(shared.dataMutex, kSettingsWait, [&] {
+        const LinkSettings& link = shared.link;
+        settings.interrogated = link.interrogated != 0;
+        settings.interval = link.transmitInterval;
+        valid = link.tcpPort >= 0 && link.tcpPort <= kHighestPort;
+        settings.port = static_cast<uint16_t>(link.tcpPort);
+        settings.listenOn.port = settings.port;
+        for (int i = 0; i < 4; ++i) {
+            valid = valid && link.tcpListenAddress[i] >= 0 && link.tcpListenAddress[i] <= 255;
+            settings.listenOn.octets[i] = static_cast<uint8_t>(link.tcpListenAddress[i]);
+        }
+        settings.host = link.tcpHost;
+        settings.receiverLimit = static_cast<std::size_t>(std::max(link.tcpReceiverLimit, 0));
+    });
+    if (!copied || !valid) return std::nullopt;
+    return settings;
+}
+
+std::string endpointText(const Ipv4Address& address) {
+    return formatAddress(address) + ":" + std::to_string(address.port);
+}
+
+void tell(LinkControl& control, const std::string& note) {
+    if (control.onNews) control.onNews(note);
+}
+
+// Why a server could not listen, in the operator's words; empty when there is
+// nothing useful to say.
+std::string listenProblem(SocketError error, const Ipv4Address& listenOn) {
+    const std::string port = "Port " + std::to_string(listenOn.port);
+    switch (error) {
+        case SocketError::addressInUse:
+            return port + " is already in use by another program.";
+        case SocketError::accessDenied:
+            return port + " may not be used by this program.";
+        case SocketError::other:
+            if (listenOn.octets[0] != 0 || listenOn.octets[1] != 0 || listenOn.octets[2] != 0 ||
+                listenOn.octets[3] != 0)
+                return formatAddress(listenOn) + " is not an address of this computer.";
+            break;
+        case SocketError::none:
+            break;
+    }
+    return {};
+}
+
+// Builds the frame of the moment into a buffer of its own.
+class FrameSource {
+public:
+    explicit FrameSource(SharedState& shared)
+        : shared_(shared), buffer_(std::make_unique<char[]>(kFrameBufferSize)) {}
+
+    // The frame, or nothing when the data mutex could not be had in time.
+    std::optional<std::string_view> build() {
+        std::size_t length = 0;
+        if (!withData(shared_.dataMutex, kDataWait,
+                      [&] { length = buildFrame(shared_, buffer_.get()); }))
+            return std::nullopt;
+        return std::string_view(buffer_.get(), length);
+    }
+
+private:
+    SharedState& shared_;
+    std::unique_ptr<char[]> buffer_;
+};
+
+// When the next streamed frame is due. The interval is read afresh for every
+// pause, so a new one applies from the next frame.
+class FrameClock {
+public:
+    FrameClock(SharedState& shared, float interval, Clock::time_point now)
+        : shared_(shared), interval_(interval), due_(now + transmitPause(interval)) {}
+
+    bool due(Clock::time_point now) const { return now >= due_; }
+    void sendAt(Clock::time_point now) { due_ = now; }
+    // Keeps the beat; after a hold-up the next frame is a whole pause away
+    // rather than a burst of late ones.
+    void sent(Clock::time_point now) {
+        withData(shared_.dataMutex, kDataWait, [&] { interval_ = shared_.link.transmitInterval; });
+        const auto pause = transmitPause(interval_);
+        due_ += pause;
+        if (due_ <= now) due_ = now + pause;
+    }
+    Clock::time_point next() const { return due_; }
+
+private:
+    SharedState& shared_;
+    float interval_;
+    Clock::time_point due_;
+};
+
+// The wait for sockets: up to the next thing due, at most one slice.
+std::chrono::milliseconds waitUntil(Clock::time_point now, Clock::time_point next) {
+    if (next <= now) return 0ms;
+    return std::min(std::chrono::ceil<std::chrono::milliseconds>(next - now),
+                    std::chrono::milliseconds(kPollSlice));
+}
+
+// Why a connection is being dropped.
+enum class Gone { no, closed, stalled };
+
+// One connection: a receiver of the server, or the client's receiver.
+struct Peer {
+    TcpConnection connection;
+    std::string label;  // "#3 127.0.0.1:40312", as --echo and the notes show it
+    std::string queue;  // bytes the system has not taken yet, from queueStart on
+    std::size_t queueStart = 0;
+    RequestRecords records;
+    long long owed = 0;  // requests not yet answered
+    Gone gone = Gone::no;
+    std::size_t pollIndex = 0;
+
+    std::size_t waiting() const { return queue.size() - queueStart; }
+};
+
+// The connections of one link and everything that moves on them.
+class Peers {
+public:
+    Peers(SharedState& shared, LinkControl& control, bool interrogated)
+        : shared_(shared), control_(control), interrogated_(interrogated), buffer_(kReadChunk) {}
+
+    std::size_t count() const { return peers_.size(); }
+
+    void add(TcpConnection connection, std::string label) {
+        Peer& peer = peers_.emplace_back(std::move(connection));
+        peer.label = std::move(label);
+    }
+
+    void watch(SocketPoll& poll) {
+        for (Peer& peer : peers_)
+            peer.pollIndex =
+                poll.add(peer.connection, peer.waiting() > 0, peer.owed < kAnswersPerPass);
+    }
+
+    // True while answers are owed that a pass left for the next one.
+    bool behind() const {
+        return std::any_of(peers_.begin(), peers_.end(),
+                           [](const Peer& p) { return p.owed > 0 && p.gone == Gone::no; });
+    }
+
+    // Reads and writes whatever the poll found ready.
+    void service(const SocketPoll& poll) {
+        for (Peer& peer : peers_) {
+            if (peer.gone == Gone::no && peer.owed < kAnswersPerPass &&
+                poll.readable(peer.pollIndex))
+                read(peer);
+            if (peer.gone == Gone::no && poll.writable(peer.pollIndex)) flush(peer);
+        }
+    }
+
+    // One frame per request received, to the peer that sent it. The frame is
+    // built once for all answers of this pass; when it cannot be built the
+    // requests stay owed for the next pass.
+    void answer(FrameSource& frames) {
+        std::optional<std::string_view> frame;
+        bool built = false;
+        for (Peer& peer : peers_) {
+            if (peer.owed == 0 || peer.gone != Gone::no) continue;
+            if (!built) {
+                frame = frames.build();
+                built = true;
+            }
+            if (!frame) return;
+            for (long long n = 0; n < kAnswersPerPass && peer.owed > 0 && peer.gone == Gone::no;
+                 ++n, --peer.owed)
+                deliver(peer, *frame);
+        }
+    }
+
+    void broadcast(std::string_view frame) {
+        for (Peer& peer : peers_) deliver(peer, frame);
+    }
+
+    // Drops the connections that went away, then tells `dropped` about each.
+    template <typename Dropped>
+    void sweep(Dropped&& dropped) {
+        const auto end = std::stable_partition(peers_.begin(), peers_.end(),
+                                               [](const Peer& p) { return p.gone == Gone::no; });
+        std::vector<Peer> gone(std::make_move_iterator(end), std::make_move_iterator(peers_.end()));
+        peers_.erase(end, peers_.end());
+        for (Peer& peer : gone) {
+            peer.connection.close();
+            dropped(peer);
+        }
+    }
+
+    void closeAll() { peers_.clear(); }
+
+private:
+    void read(Peer& peer) {
+        std::size_t budget = kReadBudget;
+        while (budget > 0) {
+            const std::size_t asked = std::min(budget, buffer_.size());
+            const TcpTransfer got = peer.connection.receive(buffer_.data(), asked);
+            if (got.closed) peer.gone = Gone::closed;
+            if (got.bytes == 0) return;
+            const std::string_view data(buffer_.data(), got.bytes);
+            noteReceived(control_, data, peer.label);
+            const RequestRecords::Found found = peer.records.add(data);
+            // With several receivers the latest reading wins.
+            if (found.gas) shared_.sim.receivedGas.store(*found.gas);
+            if (interrogated_) peer.owed += found.requests;
+            if (got.bytes < asked) return;  // nothing more waiting
+            budget -= got.bytes;
+        }
+    }
+
+    void flush(Peer& peer) {
+        while (peer.waiting() > 0) {
+            const TcpTransfer sent =
+                peer.connection.send(peer.queue.data() + peer.queueStart, peer.waiting());
+            if (sent.closed) {
+                peer.gone = Gone::closed;
+                return;
+            }
+            if (sent.bytes == 0) return;
+            peer.queueStart += sent.bytes;
+        }
+        peer.queue.clear();
+        peer.queueStart = 0;
+    }
+
+    // Hands a frame to the system, queueing what it does not take at once.
+    void deliver(Peer& peer, std::string_view frame) {
+        if (peer.gone != Gone::no) return;
+        std::string_view rest = frame;
+        if (peer.waiting() == 0) {
+            const TcpTransfer sent = peer.connection.send(rest.data(), rest.size());
+            if (sent.closed) {
+                peer.gone = Gone::closed;
+                return;
+            }
+            rest.remove_prefix(sent.bytes);
+        }
+        if (!rest.empty()) {
+            if (peer.waiting() + rest.size() > kQueueCapacity) {
+                peer.gone = Gone::stalled;
+                return;
+            }
+            // The sent part goes once it is the larger part, so each byte
+            // moves at most once more on average.
+            if (peer.queueStart > peer.waiting()) {
+                peer.queue.erase(0, peer.queueStart);
+                peer.queueStart = 0;
+            }
+            peer.queue.append(rest);
+        }
+        noteSent(control_, frame, peer.label);
+    }
+
+    SharedState& shared_;
+    LinkControl& control_;
+    bool interrogated_;
+    std::vector<char> buffer_;
+    std::vector<Peer> peers_;
+};
+
+// Connections refused at the limit, told to the operator at most once every
+// kRefusalReportGap.
+class Refusals {
+public:
+    void add(const std::string& label) {
+        ++unreported_;
+        last_ = label;
+    }
+    void report(LinkControl& control, std::size_t limit, Clock::time_point now) {
+        if (unreported_ == 0 || (reported_ && now - lastReport_ < kRefusalReportGap)) return;
+        std::string note = "Receiver " + last_ + " refused: " + std::to_string(limit) +
+                           " receivers are connected, the most allowed";
+        if (unreported_ > 1) note += " (" + std::to_string(unreported_ - 1) + " more refused)";
+        tell(control, note);
+        unreported_ = 0;
+        reported_ = true;
+        lastReport_ = now;
+    }
+
+private:
+    long long unreported_ = 0;
+    std::string last_;
+    bool reported_ = false;
+    Clock::time_point lastReport_;
+};
+
+// A host name looked up on a thread of its own: a name server that does not
+// answer must not keep the link from seeing a stop.
+struct Lookup {
+    std::mutex mutex;
+    bool done = false;
+    std::optional<Ipv4Address> address;
+};
+
+std::shared_ptr<Lookup> startLookup(const std::string& host, uint16_t port) {
+    auto lookup = std::make_shared<Lookup>();
+    const auto run = [lookup, host, port] {
+        const std::optional<Ipv4Address> address = resolveIpv4(host, port);
+        std::lock_guard lock(lookup->mutex);
+        lookup->address = address;
+        lookup->done = true;
+    };
+    try {
+        std::thread(run).detach();
+    } catch (const std::system_error&) {
+        run();  // no thread to be had: look it up here, waiting if need be
+    }
+    return lookup;
+}
+
+std::string secondsText(std::chrono::milliseconds delay) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(delay).count()) + " s";
+}
+
+// The client's one connection and its attempts to make it.
+class Dialler {
+public:
+    Dialler(std::string host, uint16_t port) : host_(std::move(host)), port_(port) {}
+
+    std::string endpoint() const { return host_ + ":" + std::to_string(port_); }
+
+    // Starts an attempt when one is due, or takes a finished lookup further.
+    // A failure is described in `failure`.
+    void advance(Clock::time_point now, std::string& failure) {
+        if (!pending_ && !lookup_ && now >= retryAt_) {
+            if (const std::optional<Ipv4Address> literal = parseAddress(host_, port_))
+                connect(*literal, now, failure);
+            else
+                lookup_ = startLookup(host_, port_);
+        }
+        if (lookup_) {
+            std::optional<Ipv4Address> address;
+            {
+                std::lock_guard lock(lookup_->mutex);
+                if (!lookup_->done) return;
+                address = lookup_->address;
+            }
+            lookup_.reset();
+            if (address)
+                connect(*address, now, failure);
+            else
+                failure = "Cannot find " + host_;
+        }
+    }
+
+    void watch(SocketPoll& poll) {
+        if (pending_) pollIndex_ = poll.add(*pending_, true);
+    }
+
+    // The connection once it stands; a failed or timed-out attempt is
+    // described in `failure`.
+    std::optional<TcpConnection> finish(const SocketPoll& poll, Clock::time_point now,
+                                        std::string& failure) {
+        if (!pending_) return std::nullopt;
+        if (poll.writable(pollIndex_)) {
+            std::optional<TcpConnection> made = std::exchange(pending_, std::nullopt);
+            if (made->connectOutcome()) {
+                delay_ = kFirstRetry;
+                return made;
+            }
+            failure = "Cannot connect to " + endpoint();
+        } else if (now >= deadline_) {
+            pending_.reset();
+            failure = "No answer from " + endpoint();
+        }
+        return std::nullopt;
+    }
+
+    // Schedules the next attempt; the pause it takes, for the note.
+    std::chrono::milliseconds retryLater(Clock::time_point now) {
+        const std::chrono::milliseconds pause = delay_;
+        retryAt_ = now + pause;
+        delay_ = std::min(delay_ * 2, std::chrono::milliseconds(kLongestRetry));
+        return pause;
+    }
+
+    // When something is next due: an attempt, or the end of the one under way.
+    Clock::time_point next(Clock::time_point now) const {
+        if (pending_) return deadline_;
+        if (lookup_) return now + kPollSlice;
+        return retryAt_;
+    }
+
+private:
+    void connect(const Ipv4Address& address, Clock::time_point now, std::string& failure) {
+        pending_ = TcpConnection::startConnect(address);
+        deadline_ = now + kConnectTimeout;
+        if (!pending_) failure = "Cannot connect to " + endpoint();
+    }
+
+    std::string host_;
+    uint16_t port_;
+    std::optional<TcpConnection> pending_;
+    std::shared_ptr<Lookup> lookup_;
+    std::size_t pollIndex_ = 0;
+    Clock::time_point deadline_;
+    Clock::time_point retryAt_;  // the first attempt is due at once
+    std::chrono::milliseconds delay_ = kFirstRetry;
+};
+
+}  // namespace
+
+std::string tcpEndpointText(const LinkSettings& link) {
+    const std::string port = ":" + std::to_string(link.tcpPort);
+    if (link.tcpRole == kTcpClient) return link.tcpHost + port;
+    return peerText(link.tcpListenAddress) + port;
+}
+
+bool isTcpHost(std::string_view host) {
+    if (host.empty() || host.size() > kMaxHostLength) return false;
+    return std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_' || c == '.';
+    });
+}
+
+void tcpServerLink(SharedState& shared, LinkControl& control) {
+    const std::optional<TcpSettings> settings = copySettings(shared);
+    SocketError why = SocketError::other;
+    std::optional<TcpListener> listener;
+    if (settings) listener = TcpListener::listen(settings->listenOn, &why);
+    if (!listener) {
+        if (settings) control.failureReason = listenProblem(why, settings->listenOn);
+        reportLinkStatus(control, kLinkDown);
+        return;
+    }
+    if (const std::optional<Ipv4Address> local = listener->localAddress())
+        control.localPort.store(local->port);
+    control.receivers.store(0);
+    reportLinkStatus(control, kLinkUp);
+
+    Peers receivers(shared, control, settings->interrogated);
+    FrameSource frames(shared);
+    FrameClock clock(shared, settings->interval, Clock::now());
+    Refusals refusals;
+    SocketPoll poll;
+    long long connections = 0;
+    const auto changed = [&](const std::string& note) {
+        control.receivers.store(static_cast<int32_t>(receivers.count()));
+        tell(control, note);
+    };
+    while (!control.linkStopEvent.isSet()) {
+        poll.clear();
+        const std::size_t listening = poll.add(*listener);
+        receivers.watch(poll);
+        const Clock::time_point before = Clock::now();
+        poll.wait(receivers.behind()       ? 0ms
+                  : settings->interrogated ? kPollSlice
+                                           : waitUntil(before, clock.next()));
+        const Clock::time_point now = Clock::now();
+
+        for (int k = 0; k < kAcceptsPerWake && poll.readable(listening); ++k) {
+            std::optional<TcpConnection> incoming = listener->accept();
+            if (!incoming) break;
+            std::string label =
+                "#" + std::to_string(++connections) + " " + endpointText(incoming->peer());
+            if (receivers.count() >= settings->receiverLimit) {
+                refusals.add(label);  // closed as it goes out of scope
+                continue;
+            }
+            receivers.add(std::move(*incoming), label);
+            changed("Receiver " + label + " connected");
+        }
+        receivers.service(poll);
+        if (settings->interrogated) {
+            receivers.answer(frames);
+        } else if (clock.due(now)) {
+            if (receivers.count() > 0)
+                if (const std::optional<std::string_view> frame = frames.build())
+                    receivers.broadcast(*frame);
+            clock.sent(now);
+        }
+        receivers.sweep([&](const Peer& gone) {
+            changed("Receiver " + gone.label +
+                    (gone.gone == Gone::stalled
+                         ? " stopped reading and was disconnected (its queue was full)"
+                         : " disconnected"));
+        });
+        refusals.report(control, settings->receiverLimit, now);
+    }
+    receivers.closeAll();
+    listener->close();
+    reportLinkStatus(control, kLinkDown);
+}
+
+void tcpClientLink(SharedState& shared, LinkControl& control) {
+    const std::optional<TcpSettings> settings = copySettings(shared);
+    if (!settings || !isTcpHost(settings->host)) {
+        if (settings) control.failureReason = "There is no receiver host to connect to.";
+        reportLinkStatus(control, kLinkDown);
+        return;
+    }
+    // Not connected until the first connection stands.
+    control.health.store(LinkHealth::reconnecting);
+
+    Dialler dialler(settings->host, settings->port);
+    Peers server(shared, control, settings->interrogated);
+    FrameSource frames(shared);
+    FrameClock clock(shared, settings->interval, Clock::now());
+    SocketPoll poll;
+    const Clock::time_point started = Clock::now();
+    bool acknowledged = false;
+    const auto retry = [&](const std::string& what, Clock::time_point now) {
+        const std::chrono::milliseconds pause = dialler.retryLater(now);
+        reportLinkHealth(control, LinkHealth::reconnecting,
+                         what + "; trying again in " + secondsText(pause));
+    };
+    while (!control.linkStopEvent.isSet()) {
+        Clock::time_point now = Clock::now();
+        std::string failure;
+        if (server.count() == 0) dialler.advance(now, failure);
+        if (!failure.empty()) retry(failure, now);
+
+        poll.clear();
+        dialler.watch(poll);
+        server.watch(poll);
+        Clock::time_point next = dialler.next(now);
+        if (server.count() > 0) next = settings->interrogated ? now + kPollSlice : clock.next();
+        // Until it reports up, the link looks often for its first connection.
+        if (!acknowledged) next = std::min(next, now + 10ms);
+        if (server.behind()) next = now;
+        poll.wait(waitUntil(now, next));
+        now = Clock::now();
+
+        if (std::optional<TcpConnection> made = dialler.finish(poll, now, failure)) {
+            server.add(std::move(*made), dialler.endpoint());
+            reportLinkHealth(control, LinkHealth::working, "Connected to " + dialler.endpoint());
+            // A receiver that has just come (back) gets a frame at once.
+            clock.sendAt(now);
+        } else if (!failure.empty()) {
+            retry(failure, now);
+        }
+        server.service(poll);
+        if (settings->interrogated) {
+            server.answer(frames);
+        } else if (server.count() > 0 && clock.due(now)) {
+            if (const std::optional<std::string_view> frame = frames.build())
+                server.broadcast(*frame);
+            clock.sent(now);
+        }
+        server.sweep([&](const Peer& gone) {
+            retry(gone.gone == Gone::stalled
+                      ? dialler.endpoint() + " stopped reading and was disconnected"
+                      : "Lost the connection to " + dialler.endpoint(),
+                  now);
+        });
+        if (!acknowledged && (server.count() > 0 || now - started >= kFirstConnectWait)) {
+            reportLinkStatus(control, kLinkUp);
+            acknowledged = true;
+        }
+    }
+    server.closeAll();
+    reportLinkStatus(control, kLinkDown);
+}
+
+}  // namespace korvane

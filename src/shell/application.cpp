@@ -1,0 +1,49 @@
+#include "shell/application.h"
+
+#include <optional>
+
+#include "links/link_control.h"
+#include "platform/instance_lock.h"
+#include "shell/settings_file.h"
+#include "simulation/shared_state.h"
+#include "simulation/simulation_clock.h"
+
+namespace korvane {
+
+namespace {
+
+// The clock looks for a stop request every 50 ms; this is ample.
+constexpr auto kClockStopWait = std::chrono::milliseconds{1000};
+
+}  // namespace
+
+int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd,
+                   const ApplicationOptions& options) {
+    std::optional<InstanceLock> lock;
+    if (!options.instanceName.empty()) {
+        lock = InstanceLock::acquire(options.instanceName);
+        if (!lock) {
+            frontEnd.alreadyRunning();
+            return 0;
+        }
+    }
+
+    setStartupDefaults(shared, options.folder);
+    loadSettings(shared, options.folder);  // a damaged file has already fallen back to defaults
+    frontEnd.settingsLoaded();
+    if (options.startClock) startClock(shared);
+
+    const int exitCode = frontEnd.run(options.linkDelay, [&shared, &control, &frontEnd] {
+        // Only this thread writes medium, so it reads it unlocked.
+        startLink(shared, control, frontEnd.linkUi(), shared.link.medium);
+    });
+
+    // A link or clock that does not stop in time is left to end with the
+    // process: the operator's settings matter more than a tidy end.
+    stopLink(control);
+    if (options.startClock) stopClock(shared, kClockStopWait);
+    saveSettings(shared, options.folder);
+    return exitCode;
+}
+
+}  // namespace korvane
