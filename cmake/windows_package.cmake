@@ -5,6 +5,7 @@
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt.in
                ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME LICENSE.txt)
 # The programs themselves are installed where they are built.
 if(TARGET korvane)
   install(FILES ${KORVANE_MINGW_RUNTIME_DLLS}

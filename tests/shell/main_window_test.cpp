@@ -190,13 +190,13 @@ TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton
 }
 
 TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
-    testing::OpenablePort port;
-    if (port.number() == 0) GTEST_SKIP() << port.why();
+    const testing::OpenablePort port = testing::openablePort();
+    if (port.number == 0) GTEST_SKIP() << port.why;
 
     MainWindow window(shared, control, tray);
     // Loopback only: the streaming link sends to this peer.
     for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = std::array{127, 0, 0, 1}[i];
-    shared.link.comPort = port.number();
+    shared.link.comPort = port.number;
 
     struct Case {
         const char* legend;
@@ -317,26 +317,19 @@ TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
 
 // What only a Windows desktop shows: the window stays above one raised after
 // it, and its icon has a tray to go in.
-TEST(DesktopTest, WindowStaysAboveOthersAndTheTrayIsThere) {
+TEST_F(MainWindowTest, StaysAboveOthersOnAWindowsDesktopWithATray) {
     if (QGuiApplication::platformName() != QLatin1String("windows"))
         GTEST_SKIP() << "needs the windows platform (under Wine: -platform windows on Xvfb); "
                         "offscreen has no stacking and no tray, X11's depend on the window manager";
-    TempFolder folder;
-    SharedState shared;
-    setStartupDefaults(shared, folder.path());
-    LinkControl control;
-    SystemTrayIcon tray;
-    ASSERT_TRUE(tray.available());
-    MainWindow window(shared, control, tray);
+    SystemTrayIcon systemTray;
+    ASSERT_TRUE(systemTray.available());
+    MainWindow window(shared, control, systemTray);
     window.showCentred();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-
     QWidget later;
     later.setGeometry(window.geometry());
     later.show();
-    later.raise();
     later.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&later));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window) && QTest::qWaitForWindowExposed(&later));
     EXPECT_EQ(QApplication::topLevelAt(window.geometry().center()), &window);
 }
 

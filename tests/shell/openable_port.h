@@ -5,25 +5,15 @@
 
 namespace korvane::testing {
 
-// A COM port number that opens while this lives: on Linux a COMn link, in a
+// A COM port number that opens while `held` lives: on Linux a COMn link, in a
 // working folder of its own, to a pseudo-terminal; on Windows the first port
-// of the test's COM port pair (KORVANE_TEST_COM_PAIR="n,m").
-class OpenablePort {
-public:
-    OpenablePort();
-    ~OpenablePort();
-    OpenablePort(const OpenablePort&) = delete;
-    OpenablePort& operator=(const OpenablePort&) = delete;
-
-    // 0 when there is none here; why() then says why.
-    int number() const { return number_; }
-    const std::string& why() const { return why_; }
-
-private:
-    struct Held;
-    std::unique_ptr<Held> held_;
-    int number_ = 0;
-    std::string why_;
+// of the test's COM port pair (KORVANE_TEST_COM_PAIR="n,m"). Number 0 when
+// there is none here, and `why` says why.
+struct OpenablePort {
+    int number = 0;
+    std::string why;
+    std::shared_ptr<void> held;
 };
+OpenablePort openablePort();
 
 }  // namespace korvane::testing

@@ -1,24 +1,16 @@
+#include <utility>
+
 #include "openable_port.h"
 #include "platform/pseudo_terminal.h"
 
 namespace korvane::testing {
 
-struct OpenablePort::Held {
-    TempWorkingDir folder;
-    PseudoTerminal pty;
-};
-
-OpenablePort::OpenablePort() : held_(std::make_unique<Held>()) {
+OpenablePort openablePort() {
     constexpr int kPort = 7;
-    if (!held_->pty.ok()) {
-        why_ = "no pseudo-terminal";
-    } else if (!mapPort(kPort, held_->pty.slavePath())) {
-        why_ = "cannot link COM7 to the pseudo-terminal";
-    } else {
-        number_ = kPort;
-    }
+    auto held = std::make_shared<std::pair<TempWorkingDir, PseudoTerminal>>();
+    if (!held->second.ok()) return {0, "no pseudo-terminal", nullptr};
+    if (!mapPort(kPort, held->second.slavePath())) return {0, "cannot link COM7", nullptr};
+    return {kPort, "", held};
 }
-
-OpenablePort::~OpenablePort() = default;
 
 }  // namespace korvane::testing

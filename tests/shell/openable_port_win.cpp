@@ -5,19 +5,13 @@
 
 namespace korvane::testing {
 
-struct OpenablePort::Held {};
-
-OpenablePort::OpenablePort() {
+OpenablePort openablePort() {
     const char* pair = std::getenv("KORVANE_TEST_COM_PAIR");
     int device = 0;
     int other = 0;
-    if (pair != nullptr && std::sscanf(pair, "%d,%d", &device, &other) == 2) {
-        number_ = device;
-    } else {
-        why_ = "no COM port pair: KORVANE_TEST_COM_PAIR=n,m names two joined ports";
-    }
+    if (pair != nullptr && std::sscanf(pair, "%d,%d", &device, &other) == 2)
+        return {device, "", nullptr};
+    return {0, "no COM port pair: KORVANE_TEST_COM_PAIR=n,m names two joined ports", nullptr};
 }
-
-OpenablePort::~OpenablePort() = default;
 
 }  // namespace korvane::testing

@@ -20,22 +20,19 @@ using testing::TempFolder;
 // (on Linux; the Windows guard is per session and ignores it).
 class RuntimeDir {
 public:
-    explicit RuntimeDir(const std::filesystem::path& path)
-        : previous_(qgetenv("XDG_RUNTIME_DIR")),
-          hadPrevious_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+    explicit RuntimeDir(const std::filesystem::path& path) : previous_(qgetenv("XDG_RUNTIME_DIR")) {
         qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(path.string()));
     }
     ~RuntimeDir() {
-        if (hadPrevious_) {
-            qputenv("XDG_RUNTIME_DIR", previous_);
-        } else {
+        if (previous_.isEmpty()) {
             qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            qputenv("XDG_RUNTIME_DIR", previous_);
         }
     }
 
 private:
     QByteArray previous_;
-    bool hadPrevious_;
 };
 
 TEST(SingleInstanceTest, SecondCopyIsToldAndGetsNoLock) {
