@@ -77,8 +77,11 @@ if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
 fi
 
 mkdir -p "$dest/src"
-(cd "$dest/src" && { ls -d qt6-base-*/ >/dev/null 2>&1 || apt-get source -qq qt6-base; }) >&2
-source_dir="$(cd "$dest/src" && ls -d "$PWD"/qt6-base-*/ | head -1)"
+source_dir="$(find "$dest/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' -print -quit)"
+if [ -z "$source_dir" ]; then
+  (cd "$dest/src" && apt-get source -qq qt6-base) >&2
+  source_dir="$(find "$dest/src" -mindepth 1 -maxdepth 1 -type d -name 'qt6-base-*' -print -quit)"
+fi
 
 # Off: what Korvane does not use, and what does not build for mingw from the
 # +dfsg source (dynamic GL, DirectWrite 3 without Direct2D, wintab).
