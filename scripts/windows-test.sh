@@ -39,4 +39,7 @@ ln -sfn "$(readlink -f "$build/com-pair/b")" "$WINEPREFIX/dosdevices/com6"
 export KORVANE_TEST_COM_PAIR=5,6
 echo "Wine prefix and COM pair ready in $((SECONDS - started)) s"
 
-ctest --preset windows "$@"
+status=0
+ctest --preset windows "$@" || status=$?
+scripts/skipped-tests.sh "$build"
+exit "$status"
