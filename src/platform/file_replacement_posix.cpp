@@ -3,15 +3,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 
 #include "platform/file_replacement.h"
+#include "platform/temporary_name.h"
 
 namespace korvane {
 
@@ -45,20 +43,6 @@ std::optional<std::filesystem::path> replaceablePath(std::filesystem::path path)
         path = path.parent_path() / next;  // an absolute link replaces the whole path
     }
     return std::nullopt;
-}
-
-// A name beside the target that differs from run to run, so a name planted
-// in advance is only ever met by chance, and then skipped.
-std::filesystem::path temporaryName(const std::filesystem::path& target) {
-    thread_local std::mt19937_64 random(
-        std::random_device{}() ^ static_cast<uint64_t>(::getpid()) ^
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%012llx.tmp",
-                  static_cast<unsigned long long>(random() & 0xffffffffffffULL));
-    std::filesystem::path name = target;
-    name += suffix;
-    return name;
 }
 
 }  // namespace

@@ -1,14 +1,12 @@
 #include <windows.h>
 
-#include <chrono>
 #include <cstdint>
-#include <cwchar>
 #include <optional>
-#include <random>
 #include <string>
 #include <system_error>
 
 #include "platform/file_replacement.h"
+#include "platform/temporary_name.h"
 
 namespace korvane {
 
@@ -74,20 +72,6 @@ std::optional<std::filesystem::path> replaceablePath(std::filesystem::path path)
         path = path.parent_path() / next;  // an absolute link replaces the whole path
     }
     return std::nullopt;
-}
-
-// A name beside the target that differs from run to run, so a name planted
-// in advance is only ever met by chance, and then skipped.
-std::filesystem::path temporaryName(const std::filesystem::path& target) {
-    thread_local std::mt19937_64 random(
-        std::random_device{}() ^ static_cast<uint64_t>(::GetCurrentProcessId()) ^
-        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    wchar_t suffix[24];
-    std::swprintf(suffix, sizeof suffix / sizeof *suffix, L".%012llx.tmp",
-                  static_cast<unsigned long long>(random() & 0xffffffffffffULL));
-    std::filesystem::path name = target;
-    name += suffix;
-    return name;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/socket_address.h"
 #include "platform/tcp_socket.h"
 
 namespace korvane {
@@ -18,21 +19,6 @@ namespace korvane {
 namespace {
 
 constexpr int kNoSocket = -1;
-
-sockaddr_in toSockaddr(const Ipv4Address& address) {
-    sockaddr_in raw{};
-    raw.sin_family = AF_INET;
-    raw.sin_port = htons(address.port);
-    std::memcpy(&raw.sin_addr.s_addr, address.octets, 4);  // already network order
-    return raw;
-}
-
-Ipv4Address fromSockaddr(const sockaddr_in& raw) {
-    Ipv4Address address;
-    std::memcpy(address.octets, &raw.sin_addr.s_addr, 4);
-    address.port = ntohs(raw.sin_port);
-    return address;
-}
 
 void setOption(int fd, int level, int name, int value) {
     ::setsockopt(fd, level, name, &value, sizeof value);

@@ -7,36 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/socket_address.h"
 #include "platform/tcp_socket.h"
+#include "platform/winsock_start.h"
 
 namespace korvane {
 
 namespace {
-
-// Winsock must be started once per process before any socket call; the count
-// it keeps makes a second start by another part of the program harmless.
-void startWinsock() {
-    static const bool started = [] {
-        WSADATA data{};
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    (void)started;
-}
-
-sockaddr_in toSockaddr(const Ipv4Address& address) {
-    sockaddr_in raw{};
-    raw.sin_family = AF_INET;
-    raw.sin_port = htons(address.port);
-    std::memcpy(&raw.sin_addr.s_addr, address.octets, 4);  // already network order
-    return raw;
-}
-
-Ipv4Address fromSockaddr(const sockaddr_in& raw) {
-    Ipv4Address address;
-    std::memcpy(address.octets, &raw.sin_addr.s_addr, 4);
-    address.port = ntohs(raw.sin_port);
-    return address;
-}
 
 void setOption(SOCKET socket, int level, int name, int value) {
     ::setsockopt(socket, level, name, reinterpret_cast<const char*>(&value), sizeof value);
@@ -104,7 +81,7 @@ TcpConnection& TcpConnection::operator=(TcpConnection&& other) noexcept = defaul
 TcpConnection::~TcpConnection() = default;
 
 std::optional<TcpConnection> TcpConnection::startConnect(const Ipv4Address& to) {
-    startWinsock();
+    winsockStarted();  // a failed start shows as the next call failing
     auto handle = std::make_unique<Handle>();
     handle->socket = ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                   WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
@@ -168,7 +145,7 @@ std::optional<TcpListener> TcpListener::listen(const Ipv4Address& local, SocketE
         if (why) *why = error;
         return std::nullopt;
     };
-    startWinsock();
+    winsockStarted();  // a failed start shows as the next call failing
     auto handle = std::make_unique<Handle>();
     handle->socket = ::WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                   WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
@@ -261,7 +238,7 @@ bool SocketPoll::writable(std::size_t index) const {
 
 std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port) {
     if (const std::optional<Ipv4Address> literal = parseAddress(host, port)) return literal;
-    startWinsock();
+    winsockStarted();  // a failed start shows as the next call failing
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/socket_address.h"
 #include "platform/udp_socket.h"
 
 namespace korvane {
@@ -19,25 +20,6 @@ struct UdpSocket::Native {
     ~Native() { ::close(fd); }
     int fd;
 };
-
-namespace {
-
-sockaddr_in toSockaddr(const Ipv4Address& address) {
-    sockaddr_in raw{};
-    raw.sin_family = AF_INET;
-    raw.sin_port = htons(address.port);
-    std::memcpy(&raw.sin_addr.s_addr, address.octets, 4);  // already network order
-    return raw;
-}
-
-Ipv4Address fromSockaddr(const sockaddr_in& raw) {
-    Ipv4Address address;
-    std::memcpy(address.octets, &raw.sin_addr.s_addr, 4);
-    address.port = ntohs(raw.sin_port);
-    return address;
-}
-
-}  // namespace
 
 std::optional<UdpSocket> UdpSocket::open(int protocol) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);

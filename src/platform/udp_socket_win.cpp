@@ -8,7 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/socket_address.h"
 #include "platform/udp_socket.h"
+#include "platform/winsock_start.h"
 
 namespace korvane {
 
@@ -25,35 +27,6 @@ struct UdpSocket::Native {
     SOCKET socket;
     std::vector<char> whole;  // a datagram too big for the caller's buffer lands here
 };
-
-namespace {
-
-// Winsock needs one start-up per process before its first call; it stays up
-// until the process ends.
-bool winsockStarted() {
-    static const bool started = [] {
-        WSADATA data{};
-        return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-
-sockaddr_in toSockaddr(const Ipv4Address& address) {
-    sockaddr_in raw{};
-    raw.sin_family = AF_INET;
-    raw.sin_port = htons(address.port);
-    std::memcpy(&raw.sin_addr.s_addr, address.octets, 4);  // already network order
-    return raw;
-}
-
-Ipv4Address fromSockaddr(const sockaddr_in& raw) {
-    Ipv4Address address;
-    std::memcpy(address.octets, &raw.sin_addr.s_addr, 4);
-    address.port = ntohs(raw.sin_port);
-    return address;
-}
-
-}  // namespace
 
 std::optional<UdpSocket> UdpSocket::open(int protocol) {
     if (!winsockStarted()) return std::nullopt;
