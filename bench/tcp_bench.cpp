@@ -71,7 +71,7 @@ struct TcpLoopback {
         shared.sim.dropBitDepth = 1;
         shared.sim.dropHoleDepth = 1;
         for (int32_t& circulating : shared.sim.pumpCirculating) circulating = 0;
-        control.onNews = [this](const std::string& note) {
+        control.onNews = [this](const std::string& note, NewsKind) {
             if (note.find("stopped reading") != std::string::npos) ++stalledNotes;
         };
     }

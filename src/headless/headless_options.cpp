@@ -36,35 +36,47 @@ std::optional<std::array<int32_t, 4>> readAddress(std::string_view text) {
     return octets;
 }
 
-std::optional<int32_t> tcpPort(std::string_view text) {
+constexpr const char* kPortRange = "the port must be 1 to 65535";
+constexpr const char* kListenForm = "--tcp-listen needs [ADDRESS:]PORT such as 127.0.0.1:5001";
+constexpr const char* kConnectForm = "--tcp-connect needs HOST:PORT such as logger.local:5001";
+
+// A TCP port, or why not: a number out of range is told apart from no number.
+std::optional<int32_t> tcpPort(std::string_view text, std::string& why) {
     const std::optional<int32_t> port = wholeNumber(text);
-    if (!port || *port < 1 || *port > 65535) return std::nullopt;
-    return port;
+    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == text.npos;
+    if (port && *port >= 1 && *port <= 65535) return port;
+    if (digits) why = kPortRange;
+    return std::nullopt;
 }
 
-// "[ADDRESS:]PORT": where a server listens.
-bool readListen(std::string_view text, HeadlessOptions& options) {
+// "[ADDRESS:]PORT": where a server listens. Empty, or why not.
+std::string readListen(std::string_view text, HeadlessOptions& options) {
     const std::size_t colon = text.rfind(':');
+    std::string why;
     const std::optional<int32_t> port =
-        tcpPort(colon == std::string_view::npos ? text : text.substr(colon + 1));
+        tcpPort(colon == std::string_view::npos ? text : text.substr(colon + 1), why);
     std::optional<std::array<int32_t, 4>> address = std::array<int32_t, 4>{0, 0, 0, 0};
     if (colon != std::string_view::npos) address = readAddress(text.substr(0, colon));
-    if (!port || !address) return false;
+    if (!address) return "--tcp-listen: the address must be an IPv4 address such as 127.0.0.1";
+    if (!port) return why.empty() ? kListenForm : "--tcp-listen: " + why;
     options.tcpPort = port;
     options.tcpListenAddress = address;
-    return true;
+    return {};
 }
 
-// "HOST:PORT": the receiver's server a client connects to.
-bool readConnect(std::string_view text, HeadlessOptions& options) {
+// "HOST:PORT": the receiver's server a client connects to. Empty, or why not.
+std::string readConnect(std::string_view text, HeadlessOptions& options) {
     const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos) return false;
-    const std::optional<int32_t> port = tcpPort(text.substr(colon + 1));
+    if (colon == std::string_view::npos) return kConnectForm;
+    std::string why;
+    const std::optional<int32_t> port = tcpPort(text.substr(colon + 1), why);
     const std::string_view host = text.substr(0, colon);
-    if (!port || !isTcpHost(host)) return false;
+    if (!isTcpHost(host))
+        return "--tcp-connect: the host must be a name or an IPv4 address such as 127.0.0.1";
+    if (!port) return why.empty() ? kConnectForm : "--tcp-connect: " + why;
     options.tcpPort = port;
     options.tcpHost = std::string(host);
-    return true;
+    return {};
 }
 
 }  // namespace
@@ -92,15 +104,20 @@ const char* const kHeadlessUsage =
     "  --interval SECS   streaming interval in seconds (at least 0.5)\n"
     "  --echo            print every frame sent and everything received; over\n"
     "                    TCP each line names its connection\n"
+    "  --timestamps      start every --echo line with the local time, as the\n"
+    "                    lines on standard error always do\n"
     "  --help            print this text\n"
     "  --version         print the program's name and version\n"
     "\n"
     "Options override the loaded settings and are saved at exit (except the\n"
     "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
-    "the link state go to standard error, one line each.\n"
+    "the link state go to standard error, one line each, each starting with the\n"
+    "local time (HH:MM:SS.mmm).\n"
     "\n"
     "Exit status: 0 after SIGINT, SIGTERM or SIGHUP, and when another copy is\n"
-    "already running; 2 for a command line it cannot read.\n";
+    "already running; 1 when the link cannot start (a TCP server whose port is\n"
+    "taken waits for it instead) or the settings cannot be saved at the end;\n"
+    "2 for a command line it cannot read.\n";
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     HeadlessOptions options;
@@ -127,6 +144,8 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             options.version = true;
         } else if (name == "--echo" && flag()) {
             options.echo = true;
+        } else if (name == "--timestamps" && flag()) {
+            options.timestamps = true;
         } else if (name == "--interrogated" && flag()) {
             options.interrogated = 1;
         } else if (name == "--streaming" && flag()) {
@@ -147,15 +166,15 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             ++media;
         } else if (name == "--tcp-listen") {
             const std::optional<std::string> text = value();
-            if (!text || !readListen(*text, options))
-                return fail("--tcp-listen needs [ADDRESS:]PORT such as 127.0.0.1:5001");
+            const std::string why = text ? readListen(*text, options) : kListenForm;
+            if (!why.empty()) return fail(why);
             options.medium = kMediumTcp;
             options.tcpRole = kTcpServer;
             ++media;
         } else if (name == "--tcp-connect") {
             const std::optional<std::string> text = value();
-            if (!text || !readConnect(*text, options))
-                return fail("--tcp-connect needs HOST:PORT such as logger.local:5001");
+            const std::string why = text ? readConnect(*text, options) : kConnectForm;
+            if (!why.empty()) return fail(why);
             options.medium = kMediumTcp;
             options.tcpRole = kTcpClient;
             ++media;

@@ -24,6 +24,7 @@ struct HeadlessOptions {
     std::optional<std::array<int32_t, 4>> tcpListenAddress;
     std::optional<std::string> tcpHost;
     bool echo = false;
+    bool timestamps = false;  // --echo lines start with the local time too
     bool help = false;
     bool version = false;
 };

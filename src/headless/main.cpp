@@ -15,9 +15,11 @@
 
 #include "headless/headless_options.h"
 #include "headless/output_queue.h"
+#include "headless/report_lines.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
 #include "platform/end_requests.h"
+#include "platform/local_time.h"
 #include "shell/application.h"
 #include "simulation/shared_state.h"
 
@@ -29,6 +31,10 @@ constexpr std::size_t kEchoQueueBytes = 256 * 1024;
 constexpr std::size_t kMessageQueueBytes = 64 * 1024;
 // What is still queued at the end gets this long to reach the reader.
 constexpr auto kFinalDrain = std::chrono::milliseconds{200};
+// How often a second of many connections is looked at to be summed up.
+constexpr auto kReportTick = std::chrono::milliseconds{100};
+// The link the run was given could not start.
+constexpr int kExitLinkFailed = 1;
 
 // Every line the runner prints goes through a queue: a stalled terminal or
 // pipe must never hold up a link or the end of the program.
@@ -42,31 +48,55 @@ OutputQueue& echoOutput() {
     return queue;
 }
 
-void printMessage(const std::string& text) {
-    std::string lines;
+// Every line starts with the local time, so a line can be matched with what a
+// receiver logged.
+std::string stamped(const std::string& lines) {
+    const std::string stamp = localClockText(std::chrono::system_clock::now()) + " ";
+    std::string out;
     std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines += "Korvane: " + text.substr(start, end - start) + "\n";
+    while (start < lines.size()) {
+        const std::size_t end = std::min(lines.find('\n', start), lines.size() - 1);
+        out += stamp;
+        out.append(lines, start, end + 1 - start);
         start = end + 1;
     }
-    messages().post(std::move(lines));
+    return out;
+}
+
+ReportLines& report() {
+    static auto& lines = *new ReportLines([](std::string line) { messages().post(stamped(line)); });
+    return lines;
+}
+
+// Ends each second of many connections on time, even when no more come.
+void startReportTicks() {
+    std::thread([] {
+        for (;;) {
+            std::this_thread::sleep_for(kReportTick);
+            report().tick();
+        }
+    }).detach();
 }
 
 class StderrLinkUi : public LinkUi {
 public:
-    void showLinkError(const std::string& text) override { printMessage(text); }
-    void setTitle(const std::string& title) override { messages().post(title + "\n"); }
+    void showLinkError(const std::string& text) override { report().message(text); }
+    void setTitle(const std::string& title) override { report().title(title); }
 };
 
 class EchoObserver : public LinkObserver {
 public:
+    explicit EchoObserver(bool timestamps) : timestamps_(timestamps) {}
     void frameSent(std::string_view frame, std::string_view peer) override {
-        echoOutput().post(echoText(frame, '>', peer));
+        post(echoText(frame, '>', peer));
     }
     void dataReceived(std::string_view data, std::string_view peer) override {
-        echoOutput().post(echoText(data, '<', peer));
+        post(echoText(data, '<', peer));
     }
+
+private:
+    void post(std::string text) { echoOutput().post(timestamps_ ? stamped(text) : text); }
+    bool timestamps_;
 };
 
 class HeadlessFrontEnd : public FrontEnd {
@@ -75,15 +105,17 @@ public:
         : shared_(shared), control_(control), options_(options) {}
 
     void alreadyRunning() override {
-        messages().post("An Instace of Korvane is Already Running!\n");
+        messages().post(stamped("An Instace of Korvane is Already Running!\n"));
     }
 
     void settingsLoaded() override {
         // Options override the loaded settings as the Setup dialog would.
         applyHeadlessOptions(options_, shared_.link);
-        control_.onNews = [this](const std::string& note) {
-            if (!note.empty()) printMessage(note);
-            ui_.setTitle(linkTitle(linkMedium_.load(), linkInterrogated_.load(), control_));
+        if (shared_.link.medium == kMediumNone)
+            report().message(
+                "No link: choose one with --udp, --serial, --tcp-listen or --tcp-connect");
+        control_.onNews = [this](const std::string& note, NewsKind kind) {
+            report().news(note, kind, linkTitle(control_));
         };
     }
 
@@ -91,22 +123,26 @@ public:
 
     int run(std::chrono::milliseconds delay, const std::function<void()>& startLink) override {
         std::this_thread::sleep_for(delay);
+        const int32_t requested = shared_.link.medium;
         startLink();
-        // The link thread names its state from these, not from the settings
-        // the main thread owns.
-        linkMedium_.store(shared_.link.medium);
-        linkInterrogated_.store(shared_.link.interrogated);
+        // A run that was given a link it cannot have would only idle.
+        if (requested != kMediumNone && shared_.link.medium == kMediumNone) {
+            linkFailed_ = true;
+            return kExitLinkFailed;
+        }
         waitForEndRequest();
         return 0;
     }
+
+    bool keepsSettings() const override { return !linkFailed_; }
+    void saveFailed(const std::string& text) override { report().message(text); }
 
 private:
     SharedState& shared_;
     LinkControl& control_;
     const HeadlessOptions& options_;
     StderrLinkUi ui_;
-    std::atomic<int32_t> linkMedium_{kMediumNone};
-    std::atomic<int32_t> linkInterrogated_{0};
+    bool linkFailed_ = false;
 };
 
 int run(const std::vector<std::string>& arguments) {
@@ -130,8 +166,9 @@ int run(const std::vector<std::string>& arguments) {
     // checkers see it is meant to live for the whole process).
     static auto& shared = *new SharedState;
     static auto& control = *new LinkControl;
-    static auto& echo = *new EchoObserver;
+    static auto& echo = *new EchoObserver(options.timestamps);
     if (options.echo) control.observer = &echo;
+    startReportTicks();
 
     HeadlessFrontEnd frontEnd(shared, control, options);
     const int exitCode = runApplication(shared, control, frontEnd, ApplicationOptions{});

@@ -82,7 +82,9 @@ LinkBody bodyFor(int32_t medium, const LinkSettings& link) {
 
 }  // namespace
 
-std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control) {
+std::string linkTitle(const LinkControl& control) {
+    const int32_t medium = control.runningMedium.load();
+    const int32_t interrogated = control.runningInterrogated.load();
     if (control.health.load() == LinkHealth::deviceGone) return kNotConnected;
     if (medium == kMediumUdp)
         return interrogated ? "Korvane (Interrogated UDP)" : "Korvane (Streaming UDP)";
@@ -93,6 +95,8 @@ std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& c
         const int32_t receivers = control.receivers.load();
         if (control.health.load() == LinkHealth::reconnecting)
             title += ", reconnecting";
+        else if (control.health.load() == LinkHealth::waitingForPort)
+            title += ", waiting for port " + std::to_string(control.localPort.load());
         else if (receivers >= 0)
             title +=
                 ", " + std::to_string(receivers) + (receivers == 1 ? " receiver" : " receivers");
@@ -122,9 +126,13 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
 
     control.linkActive = 0;
     control.linkStopEvent.reset();
+    control.runningMedium.store(kMediumNone);
 
     if (const LinkBody body = bodyFor(requestedMedium, link)) {
         control.linkAckEvent.reset();
+        // Set before the thread runs, so its first news is named rightly.
+        control.runningMedium.store(requestedMedium);
+        control.runningInterrogated.store(link.interrogated);
         control.health.store(LinkHealth::working);
         control.receivers.store(-1);
         control.localPort.store(0);
@@ -136,6 +144,9 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
         if (acknowledged && control.linkStatus.load() == kLinkUp) {
             control.linkActive = 1;
             link.medium = requestedMedium;
+            // A server whose port is taken is up, waiting for it: said once here.
+            if (control.health.load() == LinkHealth::waitingForPort)
+                ui.showLinkError(openErrorText(requestedMedium, link, control.failureReason));
         } else {
             // A thread that is late rather than failed would otherwise run on
             // unseen; it leaves as soon as it looks at the stop event. Only a
@@ -144,12 +155,13 @@ int32_t startLink(SharedState& shared, LinkControl& control, LinkUi& ui, int32_t
             const std::string reason = acknowledged ? control.failureReason : std::string();
             ui.showLinkError(openErrorText(requestedMedium, link, reason));
             link.medium = kMediumNone;
+            control.runningMedium.store(kMediumNone);
         }
     } else {
         link.medium = kMediumNone;
     }
 
-    ui.setTitle(linkTitle(link.medium, link.interrogated, control));
+    ui.setTitle(linkTitle(control));
     return 1;
 }
 

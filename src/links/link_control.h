@@ -32,9 +32,14 @@ public:
 // and carries on once it is back.
 enum class LinkHealth : int32_t {
     working,
-    deviceGone,    // the serial device went away; the port is reopened every second
-    reconnecting,  // a connection to the peer is being tried again
+    deviceGone,      // the serial device went away; the port is reopened every second
+    reconnecting,    // a connection to the peer is being tried again
+    waitingForPort,  // a server's port is taken; listening is tried again every 2 s
 };
+
+// What a line of news is about: receivers coming and going may be many a
+// second, and a front end may sum them up rather than show each.
+enum class NewsKind { health, connection };
 
 // The only contact between startLink and the running link thread.
 struct LinkControl {
@@ -42,12 +47,17 @@ struct LinkControl {
     // Called on the link thread when health or receivers change, with a line
     // for the operator (the window refreshes its title; the headless runner
     // prints the line). Set before the first startLink, if at all.
-    std::function<void(const std::string& note)> onNews;
+    std::function<void(const std::string& note, NewsKind kind)> onNews;
+    // The medium and mode the running link started with, which it keeps
+    // whatever the settings say meanwhile (Setup writes the mode at once).
+    // Written by startLink only.
+    std::atomic<int32_t> runningMedium{0};
+    std::atomic<int32_t> runningInterrogated{0};
     std::atomic<LinkHealth> health{LinkHealth::working};
     // Receivers connected to a link that serves several; -1 for the others.
     std::atomic<int32_t> receivers{-1};
     // The port a TCP server listens on once it does (the system's choice when
-    // the settings ask for port 0); 0 for the other links.
+    // the settings ask for port 0), or waits for; 0 for the other links.
     std::atomic<int32_t> localPort{0};
     // Why the link could not come up, in the operator's words (empty when
     // there is nothing to add). Written by the link thread before it reports
@@ -70,10 +80,16 @@ inline void reportLinkStatus(LinkControl& control, int32_t status) {
     control.linkAckEvent.set();
 }
 
+// A line of news for the front end, from the link thread.
+inline void tellNews(LinkControl& control, const std::string& note,
+                     NewsKind kind = NewsKind::health) {
+    if (control.onNews) control.onNews(note, kind);
+}
+
 // The link thread's side of a change in health: store it, then tell the front end.
 inline void reportLinkHealth(LinkControl& control, LinkHealth health, const std::string& note) {
     control.health.store(health);
-    if (control.onNews) control.onNews(note);
+    tellNews(control, note);
 }
 
 // Pass what a link thread sent or received to the observer, if there is one.
@@ -93,11 +109,13 @@ public:
     virtual void setTitle(const std::string& title) = 0;
 };
 
-// The window title for the link in force: its medium and mode, or
-// "Korvane (Not Connected)" when there is none or its device has gone. A TCP
-// server adds how many receivers it has, a TCP client that it is reconnecting:
-// "Korvane (Streaming TCP, 2 receivers)", "Korvane (Interrogated TCP, reconnecting)".
-std::string linkTitle(int32_t medium, int32_t interrogated, const LinkControl& control);
+// The window title for the link in force, in the medium and mode it started
+// with, or "Korvane (Not Connected)" when there is none or its device has
+// gone. A TCP server adds how many receivers it has or the port it waits for,
+// a TCP client that it is reconnecting: "Korvane (Streaming TCP, 2 receivers)",
+// "Korvane (Streaming TCP, waiting for port 5001)",
+// "Korvane (Interrogated TCP, reconnecting)".
+std::string linkTitle(const LinkControl& control);
 
 // Stops the running link thread, if there is one, and leaves medium as it
 // is: at exit the settings keep the state of the link. False when the thread

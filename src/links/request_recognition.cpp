@@ -52,7 +52,15 @@ RequestRecords::Found RequestRecords::add(std::string_view data) {
             start = from = close + 2;
         }
         held_.erase(0, start);
-        if (held_.size() > ReceivedText::kMaxHeld) held_.clear();
+        if (held_.size() > ReceivedText::kMaxHeld) {
+            // Noise without "!!" goes, but a request that began inside it
+            // stays: the last "&&" may open one whose "!!" is yet to come.
+            const std::size_t open = held_.rfind("&&");
+            if (open != std::string::npos && open > 0)
+                held_.erase(0, open);
+            else
+                held_.erase(0, held_.size() - (held_.back() == '&' ? 1 : 0));
+        }
     }
     return found;
 }

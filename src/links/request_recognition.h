@@ -47,7 +47,8 @@ private:
 // The records a receiver sends over a stream connection. Each text up to and
 // including a "!!" is examined on its own (as ReceivedText examines one), so
 // a record split across reads counts once and two in one read count twice.
-// Text that grows past ReceivedText::kMaxHeld bytes without "!!" is dropped.
+// Text that grows past ReceivedText::kMaxHeld bytes without "!!" is dropped,
+// all but what follows its last "&&", so a request after noise still counts.
 class RequestRecords {
 public:
     struct Found {

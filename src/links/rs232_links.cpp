@@ -74,8 +74,8 @@ std::string portName(const PortChoice& choice) { return "COM" + std::to_string(c
 // Says once, from whichever thread saw it first, that the device went away.
 void reportGone(LinkControl& control, const PortChoice& choice) {
     LinkHealth expected = LinkHealth::working;
-    if (control.health.compare_exchange_strong(expected, LinkHealth::deviceGone) && control.onNews)
-        control.onNews(portName(choice) + " has gone away; opening it again every second");
+    if (control.health.compare_exchange_strong(expected, LinkHealth::deviceGone))
+        tellNews(control, portName(choice) + " has gone away; opening it again every second");
 }
 
 // One try at opening a port whose device went away, after a pause in which a

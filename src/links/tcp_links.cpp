@@ -28,8 +28,12 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // Bytes kept for one receiver beyond what the system holds for it: a few of
-// the widest frames. A receiver that lets more pile up has stopped reading.
+// the widest frames. What does not fit waits (an answer) or is skipped (a
+// streamed frame) until the receiver takes more.
 constexpr std::size_t kQueueCapacity = 64 * 1024;
+// A receiver whose queue is full and that has taken nothing for this long has
+// stopped reading; one that reads a burst slowly has not.
+constexpr auto kStallTime = 2000ms;
 // One receive takes at most this much...
 constexpr std::size_t kReadChunk = 16 * 1024;
 // ...and one wake-up at most this much from one receiver, so a receiver that
@@ -42,9 +46,19 @@ constexpr auto kPollSlice = 50ms;
 // the data mutex for a dialog.
 constexpr auto kSettingsWait = 5000ms;
 // The client's pause before trying again, doubled after each failure up to
-// the longest; a connection that stood starts again from the first.
+// the longest; a connection that stood kStandingTime starts again from the
+// first, so a server that accepts and resets at once is tried ever less often.
 constexpr auto kFirstRetry = 1000ms;
 constexpr auto kLongestRetry = 10000ms;
+constexpr auto kStandingTime = 10000ms;
+// A server whose port another program holds tries to listen again this often.
+constexpr auto kListenRetry = 2000ms;
+// With no descriptors left, accepting fails at once while the listener stays
+// readable: it is left unwatched this long, so the wait does not spin.
+constexpr auto kAcceptPause = 100ms;
+// Running out of descriptors is said once, and again only after this long
+// without running out.
+constexpr auto kOutOfDescriptorsQuiet = 10000ms;
 // A connection attempt that has not completed in this long has failed (the
 // system would otherwise keep trying for minutes).
 constexpr auto kConnectTimeout = 5000ms;
@@ -97,10 +111,6 @@ std::string endpointText(const Ipv4Address& address) {
     return formatAddress(address) + ":" + std::to_string(address.port);
 }
 
-void tell(LinkControl& control, const std::string& note) {
-    if (control.onNews) control.onNews(note);
-}
-
 // Why a server could not listen, in the operator's words; empty when there is
 // nothing useful to say.
 std::string listenProblem(SocketError error, const Ipv4Address& listenOn) {
@@ -110,6 +120,7 @@ std::string listenProblem(SocketError error, const Ipv4Address& listenOn) {
             return port + " is already in use by another program.";
         case SocketError::accessDenied:
             return port + " may not be used by this program.";
+        case SocketError::outOfDescriptors:
         case SocketError::other:
             if (listenOn.octets[0] != 0 || listenOn.octets[1] != 0 || listenOn.octets[2] != 0 ||
                 listenOn.octets[3] != 0)
@@ -185,7 +196,13 @@ struct Peer {
     RequestRecords records;
     long long owed = 0;  // requests not yet answered
     Gone gone = Gone::no;
-    std::size_t pollIndex = 0;
+    // The peer shut down its sending side: it asks no more, but may still
+    // read what it is owed, or what is streamed.
+    bool ended = false;
+    bool full = false;            // something did not fit in the queue since it last took bytes
+    bool fresh = true;            // a streamed frame of its own is due at once
+    Clock::time_point lastTaken;  // when the system last took bytes for it
+    std::optional<std::size_t> pollIndex;
 
     std::size_t waiting() const { return queue.size() - queueStart; }
 };
@@ -193,42 +210,60 @@ struct Peer {
 // The connections of one link and everything that moves on them.
 class Peers {
 public:
-    Peers(SharedState& shared, LinkControl& control, bool interrogated)
-        : shared_(shared), control_(control), interrogated_(interrogated), buffer_(kReadChunk) {}
+    // `streamToEnded`: a peer that has ended its sending side is still
+    // streamed to (a receiver of the server may only listen); the client's
+    // server that ends has closed, and is dialled again.
+    Peers(SharedState& shared, LinkControl& control, bool interrogated, bool streamToEnded)
+        : shared_(shared),
+          control_(control),
+          interrogated_(interrogated),
+          streamToEnded_(streamToEnded),
+          buffer_(kReadChunk) {}
 
     std::size_t count() const { return peers_.size(); }
 
-    void add(TcpConnection connection, std::string label) {
+    void add(TcpConnection connection, std::string label, Clock::time_point now) {
         Peer& peer = peers_.emplace_back(std::move(connection));
         peer.label = std::move(label);
+        peer.lastTaken = now;
     }
 
+    // A peer that has ended is watched only while it has bytes to take: some
+    // systems report its end as a hang-up for as long as it lasts.
     void watch(SocketPoll& poll) {
-        for (Peer& peer : peers_)
-            peer.pollIndex =
-                poll.add(peer.connection, peer.waiting() > 0, peer.owed < kAnswersPerPass);
-    }
-
-    // True while answers are owed that a pass left for the next one.
-    bool behind() const {
-        return std::any_of(peers_.begin(), peers_.end(),
-                           [](const Peer& p) { return p.owed > 0 && p.gone == Gone::no; });
-    }
-
-    // Reads and writes whatever the poll found ready.
-    void service(const SocketPoll& poll) {
         for (Peer& peer : peers_) {
-            if (peer.gone == Gone::no && peer.owed < kAnswersPerPass &&
-                poll.readable(peer.pollIndex))
-                read(peer);
-            if (peer.gone == Gone::no && poll.writable(peer.pollIndex)) flush(peer);
+            peer.pollIndex.reset();
+            if (!peer.ended)
+                peer.pollIndex =
+                    poll.add(peer.connection, peer.waiting() > 0, peer.owed < kAnswersPerPass);
+            else if (peer.waiting() > 0)
+                peer.pollIndex = poll.add(peer.connection, true, false);
         }
     }
 
-    // One frame per request received, to the peer that sent it. The frame is
-    // built once for all answers of this pass; when it cannot be built the
-    // requests stay owed for the next pass.
-    void answer(FrameSource& frames) {
+    // True while answers are owed that could go out now: a pass left them
+    // for the next one. Answers waiting for room wait for the socket instead.
+    bool behind() const {
+        return std::any_of(peers_.begin(), peers_.end(), [](const Peer& p) {
+            return p.owed > 0 && p.gone == Gone::no && p.waiting() == 0;
+        });
+    }
+
+    // Reads and writes whatever the poll found ready.
+    void service(const SocketPoll& poll, Clock::time_point now) {
+        for (Peer& peer : peers_) {
+            if (!peer.pollIndex) continue;
+            if (peer.gone == Gone::no && !peer.ended && peer.owed < kAnswersPerPass &&
+                poll.readable(*peer.pollIndex))
+                read(peer);
+            if (peer.gone == Gone::no && poll.writable(*peer.pollIndex)) flush(peer, now);
+        }
+    }
+
+    // One frame per request received, to the peer that sent it, as fast as
+    // its socket takes them. The frame is built once for all answers of this
+    // pass; when it cannot be built the requests stay owed for the next pass.
+    void answer(FrameSource& frames, Clock::time_point now) {
         std::optional<std::string_view> frame;
         bool built = false;
         for (Peer& peer : peers_) {
@@ -238,14 +273,39 @@ public:
                 built = true;
             }
             if (!frame) return;
-            for (long long n = 0; n < kAnswersPerPass && peer.owed > 0 && peer.gone == Gone::no;
-                 ++n, --peer.owed)
-                deliver(peer, *frame);
+            for (long long n = 0;
+                 n < kAnswersPerPass && peer.owed > 0 && deliver(peer, *frame, now); ++n)
+                --peer.owed;
         }
     }
 
-    void broadcast(std::string_view frame) {
-        for (Peer& peer : peers_) deliver(peer, frame);
+    void broadcast(std::string_view frame, Clock::time_point now) {
+        for (Peer& peer : peers_) {
+            deliver(peer, frame, now);
+            peer.fresh = false;
+        }
+    }
+
+    // A frame of their own for the receivers that have just come.
+    bool anyFresh() const {
+        return std::any_of(peers_.begin(), peers_.end(), [](const Peer& p) { return p.fresh; });
+    }
+    void greet(std::string_view frame, Clock::time_point now) {
+        for (Peer& peer : peers_)
+            if (std::exchange(peer.fresh, false)) deliver(peer, frame, now);
+    }
+
+    // Marks the connections that are done: a peer that stopped reading, and
+    // one that has ended and has been given all it asked for.
+    void settle(Clock::time_point now) {
+        for (Peer& peer : peers_) {
+            if (peer.gone != Gone::no) continue;
+            if (peer.full && now - peer.lastTaken >= kStallTime)
+                peer.gone = Gone::stalled;
+            else if (peer.ended && (interrogated_ || !streamToEnded_) && peer.owed == 0 &&
+                     peer.waiting() == 0)
+                peer.gone = Gone::closed;
+        }
     }
 
     // Drops the connections that went away, then tells `dropped` about each.
@@ -270,6 +330,7 @@ private:
             const std::size_t asked = std::min(budget, buffer_.size());
             const TcpTransfer got = peer.connection.receive(buffer_.data(), asked);
             if (got.closed) peer.gone = Gone::closed;
+            if (got.ended) peer.ended = true;
             if (got.bytes == 0) return;
             const std::string_view data(buffer_.data(), got.bytes);
             noteReceived(control_, data, peer.label);
@@ -282,7 +343,13 @@ private:
         }
     }
 
-    void flush(Peer& peer) {
+    static void taken(Peer& peer, std::size_t bytes, Clock::time_point now) {
+        if (bytes == 0) return;
+        peer.lastTaken = now;
+        peer.full = false;
+    }
+
+    void flush(Peer& peer, Clock::time_point now) {
         while (peer.waiting() > 0) {
             const TcpTransfer sent =
                 peer.connection.send(peer.queue.data() + peer.queueStart, peer.waiting());
@@ -291,6 +358,7 @@ private:
                 return;
             }
             if (sent.bytes == 0) return;
+            taken(peer, sent.bytes, now);
             peer.queueStart += sent.bytes;
         }
         peer.queue.clear();
@@ -298,22 +366,24 @@ private:
     }
 
     // Hands a frame to the system, queueing what it does not take at once.
-    void deliver(Peer& peer, std::string_view frame) {
-        if (peer.gone != Gone::no) return;
+    // False when the frame does not fit in the queue now (nothing of it left).
+    bool deliver(Peer& peer, std::string_view frame, Clock::time_point now) {
+        if (peer.gone != Gone::no) return false;
+        if (peer.waiting() > 0 && peer.waiting() + frame.size() > kQueueCapacity) {
+            peer.full = true;
+            return false;
+        }
         std::string_view rest = frame;
         if (peer.waiting() == 0) {
             const TcpTransfer sent = peer.connection.send(rest.data(), rest.size());
             if (sent.closed) {
                 peer.gone = Gone::closed;
-                return;
+                return false;
             }
+            taken(peer, sent.bytes, now);
             rest.remove_prefix(sent.bytes);
         }
         if (!rest.empty()) {
-            if (peer.waiting() + rest.size() > kQueueCapacity) {
-                peer.gone = Gone::stalled;
-                return;
-            }
             // The sent part goes once it is the larger part, so each byte
             // moves at most once more on average.
             if (peer.queueStart > peer.waiting()) {
@@ -323,11 +393,13 @@ private:
             peer.queue.append(rest);
         }
         noteSent(control_, frame, peer.label);
+        return true;
     }
 
     SharedState& shared_;
     LinkControl& control_;
     bool interrogated_;
+    bool streamToEnded_;
     std::vector<char> buffer_;
     std::vector<Peer> peers_;
 };
@@ -345,7 +417,7 @@ public:
         std::string note = "Receiver " + last_ + " refused: " + std::to_string(limit) +
                            " receivers are connected, the most allowed";
         if (unreported_ > 1) note += " (" + std::to_string(unreported_ - 1) + " more refused)";
-        tell(control, note);
+        tellNews(control, note, NewsKind::connection);
         unreported_ = 0;
         reported_ = true;
         lastReport_ = now;
@@ -364,14 +436,17 @@ struct Lookup {
     std::mutex mutex;
     bool done = false;
     std::optional<Ipv4Address> address;
+    std::string why;  // when there is no address
 };
 
 std::shared_ptr<Lookup> startLookup(const std::string& host, uint16_t port) {
     auto lookup = std::make_shared<Lookup>();
     const auto run = [lookup, host, port] {
-        const std::optional<Ipv4Address> address = resolveIpv4(host, port);
+        std::string why;
+        const std::optional<Ipv4Address> address = resolveIpv4(host, port, &why);
         std::lock_guard lock(lookup->mutex);
         lookup->address = address;
+        lookup->why = why;
         lookup->done = true;
     };
     try {
@@ -404,16 +479,18 @@ public:
         }
         if (lookup_) {
             std::optional<Ipv4Address> address;
+            std::string why;
             {
                 std::lock_guard lock(lookup_->mutex);
                 if (!lookup_->done) return;
                 address = lookup_->address;
+                why = lookup_->why;
             }
             lookup_.reset();
             if (address)
                 connect(*address, now, failure);
             else
-                failure = "Cannot find " + host_;
+                failure = "Cannot find " + host_ + (why.empty() ? "" : " (" + why + ")");
         }
     }
 
@@ -429,7 +506,7 @@ public:
         if (poll.writable(pollIndex_)) {
             std::optional<TcpConnection> made = std::exchange(pending_, std::nullopt);
             if (made->connectOutcome()) {
-                delay_ = kFirstRetry;
+                madeAt_ = now;
                 return made;
             }
             failure = "Cannot connect to " + endpoint();
@@ -442,6 +519,8 @@ public:
 
     // Schedules the next attempt; the pause it takes, for the note.
     std::chrono::milliseconds retryLater(Clock::time_point now) {
+        if (madeAt_ && now - *madeAt_ >= kStandingTime) delay_ = kFirstRetry;
+        madeAt_.reset();
         const std::chrono::milliseconds pause = delay_;
         retryAt_ = now + pause;
         delay_ = std::min(delay_ * 2, std::chrono::milliseconds(kLongestRetry));
@@ -470,6 +549,7 @@ private:
     Clock::time_point deadline_;
     Clock::time_point retryAt_;  // the first attempt is due at once
     std::chrono::milliseconds delay_ = kFirstRetry;
+    std::optional<Clock::time_point> madeAt_;  // when the standing connection was made
 };
 
 }  // namespace
@@ -482,28 +562,111 @@ std::string tcpEndpointText(const LinkSettings& link) {
 
 bool isTcpHost(std::string_view host) {
     if (host.empty() || host.size() > kMaxHostLength) return false;
-    return std::all_of(host.begin(), host.end(), [](char c) {
+    const bool allowed = std::all_of(host.begin(), host.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                c == '-' || c == '_' || c == '.';
     });
+    if (!allowed) return false;
+    // Each dot-separated label is there and neither starts nor ends with '-'.
+    bool numeric = true;
+    for (std::size_t start = 0; start <= host.size();) {
+        const std::size_t dot = std::min(host.find('.', start), host.size());
+        const std::string_view label = host.substr(start, dot - start);
+        if (label.empty() || label.front() == '-' || label.back() == '-') return false;
+        numeric = numeric && std::all_of(label.begin(), label.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; });
+        start = dot + 1;
+    }
+    // Digits and dots alone are an address, and must be a whole one.
+    return !numeric || parseAddress(std::string(host), 0).has_value();
 }
+
+// The server's listening socket: made again every kListenRetry while another
+// program holds the port, and left unwatched for a moment when accepting
+// fails for want of descriptors.
+class Listening {
+public:
+    explicit Listening(const Ipv4Address& on) : on_(on) {}
+
+    // Listens; false with the reason in `why` when it cannot.
+    bool open(Clock::time_point now, SocketError& why) {
+        listener_ = TcpListener::listen(on_, &why);
+        retryAt_ = now + kListenRetry;
+        return listener_.has_value();
+    }
+    bool isOpen() const { return listener_.has_value(); }
+    bool retryDue(Clock::time_point now) const { return !listener_ && now >= retryAt_; }
+    Ipv4Address local() const {
+        const std::optional<Ipv4Address> local =
+            listener_ ? listener_->localAddress() : std::nullopt;
+        return local ? *local : on_;
+    }
+
+    void watch(SocketPoll& poll, Clock::time_point now) {
+        index_.reset();
+        if (listener_ && now >= pausedUntil_) index_ = poll.add(*listener_);
+    }
+    // A waiting connection, if the poll found one and it can be taken.
+    std::optional<TcpConnection> accept(const SocketPoll& poll, Clock::time_point now,
+                                        LinkControl& control) {
+        if (!index_ || !poll.readable(*index_)) return std::nullopt;
+        SocketError why = SocketError::none;
+        std::optional<TcpConnection> incoming = listener_->accept(&why);
+        if (!incoming && why == SocketError::outOfDescriptors) {
+            index_.reset();
+            pausedUntil_ = now + kAcceptPause;
+            if (!lastShortage_ || now - *lastShortage_ >= kOutOfDescriptorsQuiet)
+                tellNews(control, "Cannot accept more receivers: too many open files");
+            lastShortage_ = now;
+        }
+        return incoming;
+    }
+    Clock::time_point next(Clock::time_point now) const {
+        if (!listener_) return retryAt_;
+        return pausedUntil_ > now ? pausedUntil_ : now + kPollSlice;
+    }
+    void close() { listener_.reset(); }
+
+private:
+    Ipv4Address on_;
+    std::optional<TcpListener> listener_;
+    std::optional<std::size_t> index_;
+    Clock::time_point retryAt_;
+    Clock::time_point pausedUntil_;
+    std::optional<Clock::time_point> lastShortage_;
+};
 
 void tcpServerLink(SharedState& shared, LinkControl& control) {
     const std::optional<TcpSettings> settings = copySettings(shared);
-    SocketError why = SocketError::other;
-    std::optional<TcpListener> listener;
-    if (settings) listener = TcpListener::listen(settings->listenOn, &why);
-    if (!listener) {
-        if (settings) control.failureReason = listenProblem(why, settings->listenOn);
+    if (!settings) {
         reportLinkStatus(control, kLinkDown);
         return;
     }
-    if (const std::optional<Ipv4Address> local = listener->localAddress())
-        control.localPort.store(local->port);
+    Listening listening(settings->listenOn);
+    SocketError why = SocketError::other;
+    const auto announce = [&] {
+        const Ipv4Address local = listening.local();
+        control.localPort.store(local.port);
+        reportLinkHealth(control, LinkHealth::working, "Listening on " + endpointText(local));
+    };
+    if (!listening.open(Clock::now(), why)) {
+        control.failureReason = listenProblem(why, settings->listenOn);
+        // A port another program holds may be freed: wait for it. Any other
+        // failure will not mend itself.
+        if (why != SocketError::addressInUse) {
+            reportLinkStatus(control, kLinkDown);
+            return;
+        }
+        control.failureReason += "\nKorvane listens as soon as it is free, trying every " +
+                                 std::to_string(kListenRetry.count() / 1000) + " s.";
+        control.localPort.store(settings->port);
+        control.health.store(LinkHealth::waitingForPort);
+    }
     control.receivers.store(0);
     reportLinkStatus(control, kLinkUp);
+    if (listening.isOpen()) announce();
 
-    Peers receivers(shared, control, settings->interrogated);
+    Peers receivers(shared, control, settings->interrogated, true);
     FrameSource frames(shared);
     FrameClock clock(shared, settings->interval, Clock::now());
     Refusals refusals;
@@ -511,20 +674,23 @@ void tcpServerLink(SharedState& shared, LinkControl& control) {
     long long connections = 0;
     const auto changed = [&](const std::string& note) {
         control.receivers.store(static_cast<int32_t>(receivers.count()));
-        tell(control, note);
+        tellNews(control, note, NewsKind::connection);
     };
     while (!control.linkStopEvent.isSet()) {
-        poll.clear();
-        const std::size_t listening = poll.add(*listener);
-        receivers.watch(poll);
-        const Clock::time_point before = Clock::now();
-        poll.wait(receivers.behind()       ? 0ms
-                  : settings->interrogated ? kPollSlice
-                                           : waitUntil(before, clock.next()));
-        const Clock::time_point now = Clock::now();
+        Clock::time_point now = Clock::now();
+        if (listening.retryDue(now) && listening.open(now, why)) announce();
 
-        for (int k = 0; k < kAcceptsPerWake && poll.readable(listening); ++k) {
-            std::optional<TcpConnection> incoming = listener->accept();
+        poll.clear();
+        listening.watch(poll, now);
+        receivers.watch(poll);
+        Clock::time_point next = listening.next(now);
+        if (!settings->interrogated) next = std::min(next, clock.next());
+        if (receivers.behind()) next = now;
+        poll.wait(waitUntil(now, next));
+        now = Clock::now();
+
+        for (int k = 0; k < kAcceptsPerWake; ++k) {
+            std::optional<TcpConnection> incoming = listening.accept(poll, now, control);
             if (!incoming) break;
             std::string label =
                 "#" + std::to_string(++connections) + " " + endpointText(incoming->peer());
@@ -532,18 +698,26 @@ void tcpServerLink(SharedState& shared, LinkControl& control) {
                 refusals.add(label);  // closed as it goes out of scope
                 continue;
             }
-            receivers.add(std::move(*incoming), label);
+            receivers.add(std::move(*incoming), label, now);
             changed("Receiver " + label + " connected");
         }
-        receivers.service(poll);
+        receivers.service(poll, now);
         if (settings->interrogated) {
-            receivers.answer(frames);
-        } else if (clock.due(now)) {
+            receivers.answer(frames, now);
+        } else if (clock.due(now) || receivers.anyFresh()) {
+            // A receiver that has just come gets a frame at once, then the
+            // common beat.
+            const bool beat = clock.due(now);
             if (receivers.count() > 0)
-                if (const std::optional<std::string_view> frame = frames.build())
-                    receivers.broadcast(*frame);
-            clock.sent(now);
+                if (const std::optional<std::string_view> frame = frames.build()) {
+                    if (beat)
+                        receivers.broadcast(*frame, now);
+                    else
+                        receivers.greet(*frame, now);
+                }
+            if (beat) clock.sent(now);
         }
+        receivers.settle(now);
         receivers.sweep([&](const Peer& gone) {
             changed("Receiver " + gone.label +
                     (gone.gone == Gone::stalled
@@ -553,7 +727,7 @@ void tcpServerLink(SharedState& shared, LinkControl& control) {
         refusals.report(control, settings->receiverLimit, now);
     }
     receivers.closeAll();
-    listener->close();
+    listening.close();
     reportLinkStatus(control, kLinkDown);
 }
 
@@ -568,14 +742,21 @@ void tcpClientLink(SharedState& shared, LinkControl& control) {
     control.health.store(LinkHealth::reconnecting);
 
     Dialler dialler(settings->host, settings->port);
-    Peers server(shared, control, settings->interrogated);
+    Peers server(shared, control, settings->interrogated, false);
     FrameSource frames(shared);
     FrameClock clock(shared, settings->interval, Clock::now());
     SocketPoll poll;
     const Clock::time_point started = Clock::now();
     bool acknowledged = false;
+    // The same failure again is not news; the title still says "reconnecting".
+    std::string lastFailure;
     const auto retry = [&](const std::string& what, Clock::time_point now) {
         const std::chrono::milliseconds pause = dialler.retryLater(now);
+        if (what == lastFailure) {
+            control.health.store(LinkHealth::reconnecting);
+            return;
+        }
+        lastFailure = what;
         reportLinkHealth(control, LinkHealth::reconnecting,
                          what + "; trying again in " + secondsText(pause));
     };
@@ -597,21 +778,23 @@ void tcpClientLink(SharedState& shared, LinkControl& control) {
         now = Clock::now();
 
         if (std::optional<TcpConnection> made = dialler.finish(poll, now, failure)) {
-            server.add(std::move(*made), dialler.endpoint());
+            server.add(std::move(*made), dialler.endpoint(), now);
+            lastFailure.clear();
             reportLinkHealth(control, LinkHealth::working, "Connected to " + dialler.endpoint());
             // A receiver that has just come (back) gets a frame at once.
             clock.sendAt(now);
         } else if (!failure.empty()) {
             retry(failure, now);
         }
-        server.service(poll);
+        server.service(poll, now);
         if (settings->interrogated) {
-            server.answer(frames);
+            server.answer(frames, now);
         } else if (server.count() > 0 && clock.due(now)) {
             if (const std::optional<std::string_view> frame = frames.build())
-                server.broadcast(*frame);
+                server.broadcast(*frame, now);
             clock.sent(now);
         }
+        server.settle(now);
         server.sweep([&](const Peer& gone) {
             retry(gone.gone == Gone::stalled
                       ? dialler.endpoint() + " stopped reading and was disconnected"

@@ -74,6 +74,7 @@ std::string portProblem(SocketError error) {
         case SocketError::accessDenied:
             return port + " may not be used by this program.";
         case SocketError::none:
+        case SocketError::outOfDescriptors:
         case SocketError::other:
             break;
     }

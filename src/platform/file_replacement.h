@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace korvane {
 
@@ -30,10 +31,20 @@ public:
     Outcome commit();
     // Removes the temporary file; the target stays as it was.
     void discard();
+    // Why the file could not be made, written or put in place, in the
+    // system's words ("Read-only file system"); empty while nothing failed.
+    const std::string& failure() const { return failure_; }
 
 private:
     struct Temporary;
     std::unique_ptr<Temporary> temporary_;
+    std::string failure_;
 };
+
+// Removes what saves killed half-way left beside `target`: regular files named
+// exactly `target` plus ".<12 hex digits>.tmp". Links and anything else are
+// left alone. Only for a process that holds the single-instance lock, so no
+// save of another copy is under way.
+void removeLeftoverTemporaries(const std::filesystem::path& target);
 
 }  // namespace korvane

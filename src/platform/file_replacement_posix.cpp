@@ -45,16 +45,24 @@ std::optional<std::filesystem::path> replaceablePath(std::filesystem::path path)
     return std::nullopt;
 }
 
+std::string systemText(int error) { return std::generic_category().message(error); }
+
 }  // namespace
 
 FileReplacement::FileReplacement(const std::filesystem::path& target) {
     const std::optional<std::filesystem::path> replacement = replaceablePath(target);
-    if (!replacement) return;
+    if (!replacement) {
+        failure_ = "it is not a regular file";
+        return;
+    }
     struct stat old {};
     const bool exists = ::lstat(replacement->c_str(), &old) == 0;
     // A file we may not write stays as it is: renaming over it would get
     // round its permissions (the folder's, not the file's, govern a rename).
-    if (exists && ::access(replacement->c_str(), W_OK) != 0) return;
+    if (exists && ::access(replacement->c_str(), W_OK) != 0) {
+        failure_ = systemText(errno);
+        return;
+    }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::filesystem::path path = temporaryName(*replacement);
         // O_EXCL: never an existing file, nor a link left under the name.
@@ -62,6 +70,7 @@ FileReplacement::FileReplacement(const std::filesystem::path& target) {
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
+            failure_ = systemText(errno);
             return;
         }
         // The new file keeps the old one's permissions (a private settings
@@ -70,6 +79,7 @@ FileReplacement::FileReplacement(const std::filesystem::path& target) {
         temporary_.reset(new Temporary{target, *replacement, path, fd});
         return;
     }
+    failure_ = "no temporary name was free";
 }
 
 FileReplacement::~FileReplacement() { discard(); }
@@ -80,7 +90,10 @@ bool FileReplacement::write(const void* bytes, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(temporary_->fd, next, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n <= 0) {
+            if (failure_.empty()) failure_ = systemText(n < 0 ? errno : ENOSPC);
+            return false;
+        }
         next += n;
         size -= static_cast<std::size_t>(n);
     }
@@ -92,15 +105,24 @@ FileReplacement::Outcome FileReplacement::commit() {
     // On the disk before it takes the old file's place, so a crash cannot
     // leave an empty file under the name (EINVAL: a file system without sync).
     bool written = ::fsync(temporary_->fd) == 0 || errno == EINVAL;
-    if (::close(temporary_->fd) != 0 && errno != EINTR) written = false;
+    if (!written) failure_ = systemText(errno);
+    if (::close(temporary_->fd) != 0 && errno != EINTR) {
+        if (written) failure_ = systemText(errno);
+        written = false;
+    }
     temporary_->fd = -1;
     if (!written) {
         discard();
         return Outcome::writeFailed;
     }
     // The name may have become a link to a device or folder since the open.
-    if (replaceablePath(temporary_->target) != temporary_->replacement ||
-        ::rename(temporary_->path.c_str(), temporary_->replacement.c_str()) != 0) {
+    if (replaceablePath(temporary_->target) != temporary_->replacement) {
+        failure_ = "it is no longer a regular file";
+        discard();
+        return Outcome::renameFailed;
+    }
+    if (::rename(temporary_->path.c_str(), temporary_->replacement.c_str()) != 0) {
+        failure_ = systemText(errno);
         discard();
         return Outcome::renameFailed;
     }

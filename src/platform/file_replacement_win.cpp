@@ -74,15 +74,25 @@ std::optional<std::filesystem::path> replaceablePath(std::filesystem::path path)
     return std::nullopt;
 }
 
+std::string systemText(DWORD error) {
+    return std::system_category().message(static_cast<int>(error));
+}
+
 }  // namespace
 
 FileReplacement::FileReplacement(const std::filesystem::path& target) {
     const std::optional<std::filesystem::path> replacement = replaceablePath(target);
-    if (!replacement) return;
+    if (!replacement) {
+        failure_ = "it is not a regular file";
+        return;
+    }
     // A read-only file stays as it is: replacing it would get round its
     // attribute (the folder's rights, not the file's, govern a rename).
     const DWORD old = ::GetFileAttributesW(replacement->c_str());
-    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0) return;
+    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) != 0) {
+        failure_ = "it is read-only";
+        return;
+    }
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::filesystem::path path = temporaryName(*replacement);
         // CREATE_NEW: never an existing file, nor a link left under the name.
@@ -91,11 +101,13 @@ FileReplacement::FileReplacement(const std::filesystem::path& target) {
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = ::GetLastError();
             if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            failure_ = systemText(error);
             return;
         }
         temporary_.reset(new Temporary{target, *replacement, path, file});
         return;
     }
+    failure_ = "no temporary name was free";
 }
 
 FileReplacement::~FileReplacement() { discard(); }
@@ -106,7 +118,11 @@ bool FileReplacement::write(const void* bytes, std::size_t size) {
     while (size > 0) {
         const DWORD ask = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
         DWORD n = 0;
-        if (!::WriteFile(temporary_->file, next, ask, &n, nullptr) || n == 0) return false;
+        if (!::WriteFile(temporary_->file, next, ask, &n, nullptr) || n == 0) {
+            if (failure_.empty())
+                failure_ = systemText(n == 0 ? ERROR_DISK_FULL : ::GetLastError());
+            return false;
+        }
         next += n;
         size -= n;
     }
@@ -118,6 +134,7 @@ FileReplacement::Outcome FileReplacement::commit() {
     // On the disk before it takes the old file's place, so a crash cannot
     // leave an empty file under the name.
     bool written = ::FlushFileBuffers(temporary_->file) != 0;
+    if (!written) failure_ = systemText(::GetLastError());
     if (!::CloseHandle(temporary_->file)) written = false;
     temporary_->file = INVALID_HANDLE_VALUE;
     if (!written) {
@@ -126,6 +143,7 @@ FileReplacement::Outcome FileReplacement::commit() {
     }
     // The name may have become a link to a device or folder since the open.
     if (replaceablePath(temporary_->target) != temporary_->replacement) {
+        failure_ = "it is no longer a regular file";
         discard();
         return Outcome::renameFailed;
     }
@@ -138,6 +156,7 @@ FileReplacement::Outcome FileReplacement::commit() {
          ::ReplaceFileW(to, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) ||
         ::MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!replaced) {
+        failure_ = systemText(::GetLastError());
         discard();
         return Outcome::renameFailed;
     }

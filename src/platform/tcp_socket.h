@@ -25,7 +25,10 @@ inline constexpr int kTcpSendBufferBytes = 64 * 1024;
 // What one send or receive did. Neither ever waits.
 struct TcpTransfer {
     std::size_t bytes = 0;  // moved; 0 with closed false: nothing could move now
-    bool closed = false;    // the peer has closed, or the connection failed
+    bool closed = false;    // the connection failed, or the peer has closed for good
+    // The peer will send no more (it shut down its sending side); sending to
+    // it may still work, so this alone is no reason to close.
+    bool ended = false;
 };
 
 class SocketPoll;
@@ -77,8 +80,8 @@ public:
     ~TcpListener();
 
     // A connection that is waiting, set up like every TcpConnection; nothing
-    // when none is waiting.
-    std::optional<TcpConnection> accept();
+    // when none is waiting or it cannot be taken now (`why` says which).
+    std::optional<TcpConnection> accept(SocketError* why = nullptr);
     std::optional<Ipv4Address> localAddress() const;
     void close();
 
@@ -117,8 +120,9 @@ private:
 };
 
 // The first IPv4 address of a host name, or the address itself for dotted
-// text. May wait on name servers for seconds: not for a thread that must
-// answer a stop at once.
-std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port);
+// text; when there is none, `why` gets the system's reason. May wait on name
+// servers for seconds: not for a thread that must answer a stop at once.
+std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port,
+                                       std::string* why = nullptr);
 
 }  // namespace korvane

@@ -43,6 +43,8 @@ void closeFd(int& fd) {
 SocketError errorFromErrno() {
     if (errno == EADDRINUSE) return SocketError::addressInUse;
     if (errno == EACCES) return SocketError::accessDenied;
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        return SocketError::outOfDescriptors;
     return SocketError::other;
 }
 
@@ -111,7 +113,7 @@ TcpTransfer TcpConnection::receive(void* buffer, std::size_t capacity) {
     for (;;) {
         const ssize_t got = ::recv(handle_->fd, buffer, capacity, MSG_DONTWAIT);
         if (got > 0) return {static_cast<std::size_t>(got), false};
-        if (got == 0) return {0, true};
+        if (got == 0) return {0, false, true};
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return {0, false};
         return {0, true};
@@ -148,7 +150,8 @@ std::optional<TcpListener> TcpListener::listen(const Ipv4Address& local, SocketE
     return TcpListener(std::move(handle));
 }
 
-std::optional<TcpConnection> TcpListener::accept() {
+std::optional<TcpConnection> TcpListener::accept(SocketError* why) {
+    if (why) *why = SocketError::none;
     if (!handle_ || handle_->fd == kNoSocket) return std::nullopt;
     for (;;) {
         sockaddr_in raw{};
@@ -163,6 +166,7 @@ std::optional<TcpConnection> TcpListener::accept() {
         // A connection that was reset while it waited is simply gone; any
         // other failure (no descriptors left) waits for the next look.
         if (errno == EINTR || errno == ECONNABORTED) continue;
+        if (why && errno != EAGAIN && errno != EWOULDBLOCK) *why = errorFromErrno();
         return std::nullopt;
     }
 }
@@ -214,14 +218,17 @@ bool SocketPoll::writable(std::size_t index) const {
     return (entries_->fds[index].revents & (POLLOUT | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port) {
+std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port, std::string* why) {
     if (const std::optional<Ipv4Address> literal = parseAddress(host, port)) return literal;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
+    const int failed = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || found == nullptr) {
+        if (why) *why = failed == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(failed);
         return std::nullopt;
+    }
     std::optional<Ipv4Address> address;
     for (const addrinfo* at = found; at != nullptr && !address; at = at->ai_next) {
         if (at->ai_family != AF_INET || at->ai_addrlen < sizeof(sockaddr_in)) continue;
@@ -229,6 +236,7 @@ std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port) {
         address->port = port;
     }
     ::freeaddrinfo(found);
+    if (!address && why) *why = "it has no IPv4 address";
     return address;
 }
 

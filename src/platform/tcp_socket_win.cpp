@@ -50,6 +50,7 @@ SocketError lastSocketError() {
     const int error = ::WSAGetLastError();
     if (error == WSAEADDRINUSE) return SocketError::addressInUse;
     if (error == WSAEACCES) return SocketError::accessDenied;
+    if (error == WSAEMFILE || error == WSAENOBUFS) return SocketError::outOfDescriptors;
     return SocketError::other;
 }
 
@@ -124,7 +125,7 @@ TcpTransfer TcpConnection::receive(void* buffer, std::size_t capacity) {
     const int got = ::recv(handle_->socket, static_cast<char*>(buffer),
                            static_cast<int>(capacity > 0x7fffffff ? 0x7fffffff : capacity), 0);
     if (got > 0) return {static_cast<std::size_t>(got), false};
-    if (got == 0) return {0, true};
+    if (got == 0) return {0, false, true};
     if (wouldBlock()) return {0, false};
     return {0, true};
 }
@@ -163,7 +164,8 @@ std::optional<TcpListener> TcpListener::listen(const Ipv4Address& local, SocketE
     return TcpListener(std::move(handle));
 }
 
-std::optional<TcpConnection> TcpListener::accept() {
+std::optional<TcpConnection> TcpListener::accept(SocketError* why) {
+    if (why) *why = SocketError::none;
     if (!handle_ || handle_->socket == INVALID_SOCKET) return std::nullopt;
     for (;;) {
         sockaddr_in raw{};
@@ -178,6 +180,7 @@ std::optional<TcpConnection> TcpListener::accept() {
             return TcpConnection(std::move(handle), fromSockaddr(raw));
         }
         if (::WSAGetLastError() == WSAECONNRESET) continue;  // gone while it waited
+        if (why && !wouldBlock()) *why = lastSocketError();
         return std::nullopt;
     }
 }
@@ -236,15 +239,18 @@ bool SocketPoll::writable(std::size_t index) const {
     return (entries_->fds[index].revents & (POLLWRNORM | POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port) {
+std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port, std::string* why) {
     if (const std::optional<Ipv4Address> literal = parseAddress(host, port)) return literal;
     winsockStarted();  // a failed start shows as the next call failing
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr)
+    const int failed = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (failed != 0 || found == nullptr) {
+        if (why) *why = ::gai_strerrorA(failed);
         return std::nullopt;
+    }
     std::optional<Ipv4Address> address;
     for (const addrinfo* at = found; at != nullptr && !address; at = at->ai_next) {
         if (at->ai_family != AF_INET || at->ai_addrlen < sizeof(sockaddr_in)) continue;
@@ -252,6 +258,7 @@ std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port) {
         address->port = port;
     }
     ::freeaddrinfo(found);
+    if (!address && why) *why = "it has no IPv4 address";
     return address;
 }
 

@@ -12,8 +12,9 @@ namespace korvane {
 // Why a socket call failed, as far as the operator can do something about it.
 enum class SocketError {
     none,
-    addressInUse,  // another program holds the port
-    accessDenied,  // the system does not let this program have the port
+    addressInUse,      // another program holds the port
+    accessDenied,      // the system does not let this program have the port
+    outOfDescriptors,  // the process or the system has no descriptors left
     other,
 };
 

@@ -1,12 +1,15 @@
 #include "shell/application.h"
 
+#include <cstdio>
 #include <optional>
 
 #include "links/link_control.h"
+#include "platform/file_replacement.h"
 #include "platform/instance_lock.h"
 #include "shell/settings_file.h"
 #include "simulation/shared_state.h"
 #include "simulation/simulation_clock.h"
+#include "tables/extra_record_file.h"
 
 namespace korvane {
 
@@ -16,6 +19,10 @@ namespace {
 constexpr auto kClockStopWait = std::chrono::milliseconds{1000};
 
 }  // namespace
+
+void FrontEnd::saveFailed(const std::string& text) {
+    std::fprintf(stderr, "Korvane: %s\n", text.c_str());
+}
 
 int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd,
                    const ApplicationOptions& options) {
@@ -28,12 +35,17 @@ int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd
         }
     }
 
+    // The lock is ours, so no other copy is saving: what a save killed
+    // half-way left behind can go.
+    removeLeftoverTemporaries(options.folder / kSettingsFileName);
+    removeLeftoverTemporaries(options.folder / kExtraRecordFileName);
+
     setStartupDefaults(shared, options.folder);
     loadSettings(shared, options.folder);  // a damaged file has already fallen back to defaults
     frontEnd.settingsLoaded();
     if (options.startClock) startClock(shared);
 
-    const int exitCode = frontEnd.run(options.linkDelay, [&shared, &control, &frontEnd] {
+    int exitCode = frontEnd.run(options.linkDelay, [&shared, &control, &frontEnd] {
         // Only this thread writes medium, so it reads it unlocked.
         startLink(shared, control, frontEnd.linkUi(), shared.link.medium);
     });
@@ -42,7 +54,13 @@ int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd
     // process: the operator's settings matter more than a tidy end.
     stopLink(control);
     if (options.startClock) stopClock(shared, kClockStopWait);
-    saveSettings(shared, options.folder);
+    if (!frontEnd.keepsSettings()) return exitCode;
+    std::string why;
+    if (saveSettings(shared, options.folder, &why) != 0) {
+        frontEnd.saveFailed(std::string(kSettingsFileName) +
+                            " could not be saved: " + (why.empty() ? "a write failed" : why));
+        exitCode = kExitSaveFailed;
+    }
     return exitCode;
 }
 

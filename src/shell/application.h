@@ -42,10 +42,19 @@ public:
     // Calls startLink once `delay` has passed, then runs until the operator
     // (or the system) ends the program; returns the exit code.
     virtual int run(std::chrono::milliseconds delay, const std::function<void()>& startLink) = 0;
+    // False when the run ended without the operator's say (the link it was
+    // given could not start): the settings file is then left as it was.
+    virtual bool keepsSettings() const { return true; }
+    // The save at the end failed; `text` says why, for the operator. The
+    // program then ends with kExitSaveFailed.
+    virtual void saveFailed(const std::string& text);
 };
 
+inline constexpr int kExitSaveFailed = 1;
+
 // The whole life of the program; returns the exit code (0 when another copy
-// runs, else what the front end's run returned).
+// runs, kExitSaveFailed when the settings could not be saved, else what the
+// front end's run returned).
 int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd,
                    const ApplicationOptions& options);
 

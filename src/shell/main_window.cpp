@@ -61,7 +61,7 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
     // outlive it): a deleted window takes its queued calls with it, and the
     // sink's lock keeps it from going between the look and the post.
     news_->window = this;
-    control_.onNews = [news = news_](const std::string&) {
+    control_.onNews = [news = news_](const std::string&, NewsKind) {
         std::lock_guard lock(news->mutex);
         if (MainWindow* window = news->window)
             QMetaObject::invokeMethod(
@@ -157,9 +157,7 @@ void MainWindow::setTitle(const std::string& title) {
     setWindowTitle(QString::fromStdString(title));
 }
 
-void MainWindow::refreshTitle() {
-    setTitle(linkTitle(shared_.link.medium, shared_.link.interrogated, control_));
-}
+void MainWindow::refreshTitle() { setTitle(linkTitle(control_)); }
 
 void MainWindow::runSetup() {
     int32_t medium = kMediumNone;

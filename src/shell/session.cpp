@@ -59,6 +59,16 @@ public:
         return QApplication::exec();
     }
 
+    // After File, Exit the window is gone: a box of its own, on top.
+    void saveFailed(const std::string& text) override {
+        FrontEnd::saveFailed(text);
+        if (!options_.showSaveFailure) return;
+        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(ui::kCaption),
+                        QString::fromStdString(text), QMessageBox::Ok);
+        box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+        box.exec();
+    }
+
 private:
     SharedState& shared_;
     LinkControl& control_;

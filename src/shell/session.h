@@ -31,6 +31,8 @@ struct SessionOptions {
     // Lets the window paint before a link that may block the main thread for
     // seconds is started.
     std::chrono::milliseconds linkDelay{500};
+    // A failed save at the end is shown in a box as well as on stderr.
+    bool showSaveFailure = true;
 };
 
 // The desktop program's whole run (see runApplication): start-up, the main

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "links/tcp_links.h"
 #include "platform/file_prefix.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
@@ -120,7 +121,8 @@ bool readTcpBlock(ByteReader& reader, LinkSettings& link) {
     link.tcpRole = *role;
     link.tcpPort = *port;
     for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = address[i];
-    link.tcpHost = host;
+    // The host is shown and dialled: only one the command line would take.
+    link.tcpHost = isTcpHost(host) ? host : LinkSettings{}.tcpHost;
     return *isLink == 1;
 }
 
@@ -278,7 +280,7 @@ int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
     return status;
 }
 
-int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder) {
+int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder, std::string* why) {
     // The clock and link threads may still run: copy under the lock so the two
     // depths come from the same clock step. If the lock cannot be had in time,
     // copy without it: the process is about to end, and losing the operator's
@@ -288,7 +290,11 @@ int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder) {
         image = buildImage(shared);
 
     ReplacementFile file(settingsPath(folder));
-    if (!file.isOpen()) return kNotCreated;
+    const auto failed = [&](int32_t code) {
+        if (why) *why = file.failure();
+        return code;
+    };
+    if (!file.isOpen()) return failed(kNotCreated);
 
     int32_t status = kOk;
     const uint8_t* next = image.bytes.data();
@@ -313,11 +319,11 @@ int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder) {
 
     switch (file.commit()) {
         case ReplacementFile::Commit::replaced:
-            return status;
+            return status == kOk ? status : failed(status);
         case ReplacementFile::Commit::writeFailed:
-            return status == kOk ? kFailedIntWrite : status;
+            return failed(status == kOk ? kFailedIntWrite : status);
         case ReplacementFile::Commit::renameFailed:
-            return kNotCreated;
+            return failed(kNotCreated);
     }
     return status;
 }

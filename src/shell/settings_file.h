@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace korvane {
 
@@ -19,6 +20,8 @@ void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder
 int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder = {});
 
 // 0 all written; -1 could not create; otherwise the code of the last failed write.
-int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder = {});
+// When the save fails, `why` gets the system's reason.
+int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder = {},
+                     std::string* why = nullptr);
 
 }  // namespace korvane

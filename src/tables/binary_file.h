@@ -43,6 +43,7 @@ public:
     bool isOpen() const { return file_.isOpen(); }
     bool write(const void* bytes, std::size_t size);
     Commit commit();
+    const std::string& failure() const { return file_.failure(); }
 
 private:
     FileReplacement file_;

@@ -60,7 +60,7 @@ public:
             const TcpTransfer in =
                 connection_.receive(buffer, std::min(sizeof buffer, bytes - got.size()));
             got.append(buffer, in.bytes);
-            closed_ = in.closed;
+            closed_ = in.closed || in.ended;
         }
         return got;
     }
@@ -101,7 +101,7 @@ protected:
         shared_.sim.dropBitDepth = 1;
         shared_.sim.dropHoleDepth = 1;
         for (int32_t& circulating : shared_.sim.pumpCirculating) circulating = 0;
-        control_.onNews = [this](const std::string& note) {
+        control_.onNews = [this](const std::string& note, NewsKind) {
             std::lock_guard lock(mutex_);
             notes_.push_back(note);
         };
@@ -110,6 +110,8 @@ protected:
 
     int32_t start(void (*body)(SharedState&, LinkControl&), int32_t interrogated) {
         shared_.link.interrogated = interrogated;
+        control_.runningMedium = kMediumTcp;
+        control_.runningInterrogated = interrogated;
         control_.linkAckEvent.reset();
         control_.linkStopEvent.reset();
         thread_ = std::thread(body, std::ref(shared_), std::ref(control_));
@@ -134,7 +136,7 @@ protected:
     bool receiversBecome(int32_t count) {
         return eventually([&] { return control_.receivers.load() == count; });
     }
-    std::string title() const { return linkTitle(kMediumTcp, shared_.link.interrogated, control_); }
+    std::string title() const { return linkTitle(control_); }
     SharedState shared_;
     LinkControl control_;
     std::thread thread_;

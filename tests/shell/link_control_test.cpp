@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -130,10 +131,13 @@ TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
         {"port 5001 taken", kMediumUdp, 1, 127,
          "UDP Error on 127.0.0.1\nPort 5001 is already in use by another program."},
         {"peer that is no address", kMediumUdp, 0, 300, "UDP Error on 300.0.0.1"},
-        {"TCP port 5001 taken", kMediumTcp, 0, 127,
-         "TCP Error on 0.0.0.0:5001\nPort 5001 is already in use by another program."},
+        {"TCP listen address of another machine", kMediumTcp, 0, 127,
+         "TCP Error on 203.0.113.1:5001\n203.0.113.1 is not an address of this computer."},
     };
     shared_.link.comPort = 7;
+    // Only bound to, never sent to: binding to an address that is not ours fails.
+    shared_.link.tcpListenAddress[0] = 203, shared_.link.tcpListenAddress[1] = 0;
+    shared_.link.tcpListenAddress[2] = 113, shared_.link.tcpListenAddress[3] = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         shared_.link.ipAddress[0] = c.firstOctet;
@@ -153,6 +157,31 @@ TEST_F(LinkControlTest, FailuresAreReportedAndLeaveNoLink) {
     EXPECT_TRUE(ui_.errors.empty());
     EXPECT_EQ(shared_.link.medium, kMediumUdp);
     EXPECT_TRUE(udpAnswers());
+}
+
+// Unlike the other media, a server whose port is taken says so once and
+// waits for the port, keeping TCP as the link.
+TEST_F(LinkControlTest, ATcpServerWhosePortIsTakenListensOnceItIsFree) {
+    std::optional<TcpListener> squatter = TcpListener::listen({{0, 0, 0, 0}, 5001});
+    ASSERT_TRUE(squatter.has_value());
+    std::atomic<int> listening{0};
+    control_.onNews = [&](const std::string& note, NewsKind) {
+        if (note == "Listening on 0.0.0.0:5001") ++listening;
+    };
+    EXPECT_EQ(start(kMediumTcp), 1);
+    EXPECT_EQ(ui_.errors,
+              std::vector<std::string>{
+                  "TCP Error on 0.0.0.0:5001\nPort 5001 is already in use by another "
+                  "program.\nKorvane listens as soon as it is free, trying every 2 s."});
+    EXPECT_EQ(ui_.titles,
+              std::vector<std::string>{"Korvane (Streaming TCP, waiting for port 5001)"});
+    EXPECT_EQ(shared_.link.medium, kMediumTcp);
+    squatter.reset();
+    for (int i = 0; i < 300 && listening.load() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds{10});
+    EXPECT_EQ(listening.load(), 1);
+    EXPECT_EQ(linkTitle(control_), "Korvane (Streaming TCP, 0 receivers)");
+    EXPECT_EQ(stopLink(control_), true);
 }
 
 TEST_F(LinkControlTest, TheSameMediumAgainRestartsTheThread) {
