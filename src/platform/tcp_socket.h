@@ -53,6 +53,8 @@ public:
     TcpTransfer send(const void* data, std::size_t size);
     TcpTransfer receive(void* buffer, std::size_t capacity);
     const Ipv4Address& peer() const { return peer_; }
+    // Sends no more; the peer reads the end of the stream, and may still send.
+    void shutdownSending();
     void close();
     bool isOpen() const;
 

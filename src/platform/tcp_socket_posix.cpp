@@ -120,6 +120,10 @@ TcpTransfer TcpConnection::receive(void* buffer, std::size_t capacity) {
     }
 }
 
+void TcpConnection::shutdownSending() {
+    if (isOpen()) ::shutdown(handle_->fd, SHUT_WR);
+}
+
 void TcpConnection::close() {
     if (handle_) closeFd(handle_->fd);
 }

@@ -130,6 +130,10 @@ TcpTransfer TcpConnection::receive(void* buffer, std::size_t capacity) {
     return {0, true};
 }
 
+void TcpConnection::shutdownSending() {
+    if (isOpen()) ::shutdown(handle_->socket, SD_SEND);
+}
+
 void TcpConnection::close() {
     if (handle_) closeSocket(handle_->socket);
 }

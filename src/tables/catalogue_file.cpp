@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
+#include "platform/file_prefix.h"
 #include "simulation/number_text.h"
 #include "tables/item_catalogue.h"
 
@@ -17,6 +18,10 @@ namespace {
 // Characters kept of one line; the rest of a longer line is dropped, which
 // leaves far more than any header or 63-character name needs.
 constexpr std::size_t kLongestLine = 511;
+
+// The most of the file that is read: far beyond eight blocks of 40 items at
+// the longest line each, and a bound on what a planted file can cost.
+constexpr std::size_t kLargestFile = 1024 * 1024;
 
 // Result codes of loadCatalogue.
 constexpr int32_t kLoaded = 0;
@@ -155,9 +160,12 @@ int32_t readBlocks(std::istream& in, ItemCatalogue& catalogue) {
 
 int32_t loadCatalogue(ItemCatalogue& catalogue, const std::filesystem::path& folder) {
     catalogue = ItemCatalogue{};
-    std::ifstream in(folder / kCatalogueFileName, std::ios::binary);
+    // Only a regular file is opened: a FIFO or a link to a device under the
+    // name must not hang the dialog.
+    const FilePrefix file = readFilePrefix(folder / kCatalogueFileName, kLargestFile);
+    std::istringstream in(std::string(file.bytes.begin(), file.bytes.end()));
     // A missing file counts as one whose first header is bad: fallback, code 1.
-    const int32_t ierr = in.is_open() ? readBlocks(in, catalogue) : kBadHeader;
+    const int32_t ierr = file.result == FileRead::read ? readBlocks(in, catalogue) : kBadHeader;
     if (ierr != kLoaded) setFallback(catalogue);
     return ierr;
 }

@@ -4,19 +4,24 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "file_fixtures.h"
 #include "links/udp_links.h"
+#include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
 #include "simulation/number_text.h"
 
@@ -59,9 +64,11 @@ std::vector<uint8_t> settingsFile(float holeDepth, float bitDepth) {
 // korvane-headless started in `folder`, with its lock there too and its
 // output in stdout.txt (or `stdoutFd`) and stderr.txt.
 pid_t startHeadless(const TempFolder& folder, const std::vector<std::string>& options,
-                    int stdoutFd = -1) {
+                    int stdoutFd = -1, rlim_t fileLimit = 0) {
     const pid_t child = ::fork();
     if (child != 0) return child;
+    const rlimit files{fileLimit, fileLimit};
+    if (fileLimit > 0 && ::setrlimit(RLIMIT_NOFILE, &files) != 0) ::_exit(102);
     if (::chdir(folder.path().c_str()) != 0) ::_exit(100);
     ::setenv("XDG_RUNTIME_DIR", folder.path().c_str(), 1);
     const int out =
@@ -293,6 +300,55 @@ TEST(HeadlessRun, ExitStatusSaysWhetherTheRunCouldWork) {
             EXPECT_EQ(told.substr(0, c.told.size()), c.told);
         EXPECT_EQ(std::filesystem::is_regular_file(folder / "Korvane.ini"), c.saved);
     }
+}
+
+// CPU time a process has used, from /proc, in clock ticks.
+long cpuTicks(pid_t process) {
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long user = 0, system = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) user = std::stol(field);
+        if (i == 15) system = std::stol(field);
+    }
+    return user + system;
+}
+
+// With no descriptors left the listener stays readable while accepting
+// fails at once: the server must wait, not spin, and say so once.
+TEST(HeadlessRun, ReceiversBeyondTheDescriptorLimitCostNoCpu) {
+    TempFolder folder;
+    const pid_t runner =
+        startHeadless(folder, {"--tcp-listen", "127.0.0.1:5001", "--interrogated"}, -1, 24);
+    std::vector<TcpConnection> knocking;
+    for (int attempt = 0; attempt < 100 && knocking.empty(); ++attempt) {
+        std::this_thread::sleep_for(50ms);
+        std::optional<TcpConnection> first = TcpConnection::startConnect({{127, 0, 0, 1}, 5001});
+        SocketPoll poll;
+        const std::size_t index = poll.add(*first, true);
+        if (poll.wait(200ms) && poll.writable(index) && first->connectOutcome())
+            knocking.push_back(std::move(*first));
+    }
+    ASSERT_FALSE(knocking.empty()) << readText(folder / "stderr.txt");
+    while (knocking.size() < 40)
+        knocking.push_back(*TcpConnection::startConnect({{127, 0, 0, 1}, 5001}));
+    std::this_thread::sleep_for(500ms);
+    const long before = cpuTicks(runner);
+    std::this_thread::sleep_for(1000ms);
+    const long used = cpuTicks(runner) - before;
+    std::printf(
+        "[ measured ] CPU under a 24-descriptor limit, 40 receivers: %ld ticks of %ld in 1 s\n",
+        used, ::sysconf(_SC_CLK_TCK));
+    EXPECT_LT(used, ::sysconf(_SC_CLK_TCK) / 5);
+    const std::string told = unstamped(folder / "stderr.txt");
+    const std::string shortage = "Korvane: Cannot accept more receivers: too many open files\n";
+    EXPECT_NE(told.find(shortage), std::string::npos) << told;
+    EXPECT_EQ(told.find(shortage), told.rfind(shortage)) << "said once";
+    knocking.clear();
+    ASSERT_EQ(::kill(runner, SIGTERM), 0);
+    EXPECT_EQ(waitForExit(runner, 5000ms), 0);
 }
 
 TEST(HeadlessRun, BadOptionsAndHelp) {

@@ -160,6 +160,10 @@ TEST_F(TcpLinkTest, InterrogatedServerAnswersEachCompleteRecordOnce) {
         {"no && before the !!", {"hello!!"}, 0, -1.0f},
         {"1,015 bytes without !! are dropped", {"&&" + std::string(1013, 'x'), "!!"}, 0, -1.0f},
         {"1,015 bytes ending in !! count", {"&&" + std::string(1011, 'x') + "!!"}, 1, -1.0f},
+        {"a request that noise pushes past 1,014 bytes",
+         {std::string(1010, 'x') + "&&\r\n014011\r\n!!"},
+         1,
+         11.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
@@ -217,6 +221,64 @@ TEST_F(TcpLinkTest, AReceiverThatStopsReadingIsDisconnectedAndHoldsUpNoOne) {
     EXPECT_EQ(healthy.read(length), std::string(frame.data(), length));
 }
 
+// Frames of some 10 kB: every extraneous record in a record of its own, and
+// every aux track with a value as wide as it gets.
+std::string widenFrames(SharedState& shared) {
+    for (int k = 0; k < kExtraRecordSlots; ++k) {
+        shared.extraRecords.extraRecords[k] = {k, 1, 0, -1e30f};
+        shared.auxTracks.tag[k][0] = '7', shared.auxTracks.tag[k][1] = '0';
+        shared.auxTracks.tag[k][2] = static_cast<char>('0' + k / 10);
+        shared.auxTracks.tag[k][3] = static_cast<char>('0' + k % 10);
+        shared.auxTracks.value[k] = -1e30f;
+        shared.auxTracks.transmit[k].store(1);
+        shared.auxTracks.inUse[k].store(1);
+    }
+    shared.auxTracks.auxTrackCount = kAuxTrackSlots;
+    shared.extraRecords.extraRecordCount = kExtraRecordSlots;
+    shared.sim.transmitExtraRecords = 1;
+    std::vector<char> frame(kFrameBufferSize);
+    return std::string(frame.data(), buildFrame(shared, frame.data()));
+}
+
+// A receiver that half-closes still gets what it asked for, or the stream;
+// one that pipelines a burst of large frames gets every answer at the pace it
+// reads.
+TEST_F(TcpLinkTest, HalfClosedAndBurstingReceiversGetAllTheirFrames) {
+    struct Case {
+        const char* legend;
+        int32_t interrogated;
+        int requests;
+        bool wide;
+        bool halfClose;
+        std::size_t frames;  // that must arrive
+    };
+    const Case cases[] = {
+        {"interrogated, 100 requests, then half-closed", 1, 100, false, true, 100},
+        {"streaming, half-closed at once", 0, 0, false, true, 2},
+        {"a burst of 100 requests for 10 kB frames", 1, 100, true, false, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        const std::string frame = c.wide ? widenFrames(shared_) : kEmptyFrame;
+        ASSERT_EQ(start(tcpServerLink, c.interrogated), kLinkUp);
+        Peer receiver = Peer::dial(control_.localPort.load());
+        std::string requests;
+        for (int i = 0; i < c.requests; ++i) requests += kRequest;
+        if (!requests.empty()) receiver.send(requests);
+        if (c.halfClose) receiver.connection().shutdownSending();
+        std::this_thread::sleep_for(100ms);  // the link answers while nobody reads
+        const std::string got = receiver.read(frame.size() * c.frames, 5000ms);
+        std::printf("[ measured ] %s: %zu of %zu frames of %zu bytes\n", c.legend,
+                    got.size() / frame.size(), c.frames, frame.size());
+        EXPECT_EQ(got.size(), frame.size() * c.frames);
+        EXPECT_EQ(got.substr(0, frame.size()), frame);
+        if (c.interrogated && c.halfClose) {
+            EXPECT_TRUE(receiver.closedWithin(1000ms)) << "closed once its answers are out";
+        }
+        stop();
+    }
+}
+
 TEST_F(TcpLinkTest, AReceiverBeyondTheLimitIsClosedAtOnce) {
     shared_.link.tcpReceiverLimit = 2;
     ASSERT_EQ(start(tcpServerLink, 1), kLinkUp);
@@ -254,6 +316,23 @@ TEST_F(TcpLinkTest, ClientComesBackWithTheServerAndSendsAFrameAtOnce) {
         EXPECT_TRUE(heard("Lost the connection to 127.0.0.1:" + std::to_string(port)));
         listener = TcpListener::listen({{127, 0, 0, 1}, port});
         ASSERT_TRUE(listener.has_value());
+    }
+}
+
+// A server that takes each connection and resets it at once is tried ever
+// less often, as one that cannot be reached would be.
+TEST_F(TcpLinkTest, ClientBacksOffFromAServerThatResetsAtOnce) {
+    std::optional<TcpListener> listener = TcpListener::listen({{127, 0, 0, 1}, 0});
+    ASSERT_TRUE(listener.has_value());
+    shared_.link.tcpPort = listener->localAddress()->port;
+    ASSERT_EQ(start(tcpClientLink, 0), kLinkUp);
+    for (const char* retry : {"trying again in 1 s", "trying again in 2 s"}) {
+        SCOPED_TRACE(retry);
+        std::optional<Peer> server = acceptWithin(*listener, 3000ms);
+        ASSERT_TRUE(server.has_value());
+        EXPECT_EQ(server->read(25, 1000ms), kEmptyFrame);
+        server->connection().close();
+        EXPECT_TRUE(heard(retry));
     }
 }
 

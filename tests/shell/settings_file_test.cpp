@@ -19,7 +19,9 @@
 
 #include "file_fixtures.h"
 #include "file_size_limit.h"
+#include "platform/file_replacement.h"
 #include "simulation/shared_state.h"
+#include "tables/catalogue_file.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_table.h"
 
@@ -448,6 +450,10 @@ int32_t loadSettingsIn(Path folder) {
     return loadSettings(shared, folder);
 }
 int32_t saveRecordsIn(Path folder) { return saveExtraRecords(ExtraRecordTable{}, folder), 0; }
+int32_t loadCatalogueIn(Path folder) {
+    ItemCatalogue catalogue;
+    return loadCatalogue(catalogue, folder);
+}
 int32_t loadRecordsIn(Path folder) {
     ExtraRecordTable table;
     table.extraRecordCount = 3;
@@ -493,6 +499,9 @@ TEST(SettingsFile, PlantedFilesAreNotWrittenThroughWaitedOnOrKept) {
          linkKept},
         {"load a FIFO", kSettingsFileName, fifo, loadSettingsIn, 1, fifoKept},
         {"load records from a FIFO", kExtraRecordFileName, fifo, loadRecordsIn, 0, fifoKept},
+        {"catalogue from a FIFO", kCatalogueFileName, fifo, loadCatalogueIn, 1, fifoKept},
+        {"catalogue through a link to a device", kCatalogueFileName, linkTo<device>,
+         loadCatalogueIn, 1, linkKept},
         {"load a file that may not be opened", kSettingsFileName, lockedFile, loadSettingsIn, 1,
          deleted},
     };
@@ -512,6 +521,39 @@ TEST(SettingsFile, PlantedFilesAreNotWrittenThroughWaitedOnOrKept) {
         EXPECT_EQ(result.get(), c.expected);
         EXPECT_TRUE(c.after(folder.path(), at));
         EXPECT_EQ(testing::leftoverTemporaries(folder.path()), 0);
+    }
+}
+
+// What a save killed half-way leaves goes at the next start; nothing else does.
+TEST(SettingsFile, LeftoverTemporariesOfOursAloneAreSwept) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* legend;
+        std::string name;
+        bool link;  // a symbolic link to a file of the victim's
+        bool swept;
+    };
+    const Case cases[] = {
+        {"a save's leftover", "Korvane.ini.0123456789ab.tmp", false, true},
+        {"a records save's leftover", "WitsRecords.ini.00000000ffff.tmp", false, true},
+        {"a link under such a name", "Korvane.ini.0123456789ab.tmp", true, false},
+        {"capital hex digits", "Korvane.ini.0123456789AB.tmp", false, false},
+        {"eleven digits", "Korvane.ini.0123456789a.tmp", false, false},
+        {"the old fixed name", "Korvane.ini.tmp", false, false},
+        {"something after", "Korvane.ini.0123456789ab.tmp~", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        TempFolder folder;
+        testing::writeText(folder / "victim.txt", "victim");
+        if (c.link)
+            fs::create_symlink(folder / "victim.txt", folder / c.name);
+        else
+            testing::writeText(folder / c.name, "left over");
+        removeLeftoverTemporaries(folder / kSettingsFileName);
+        removeLeftoverTemporaries(folder / kExtraRecordFileName);
+        EXPECT_EQ(fs::exists(fs::symlink_status(folder / c.name)), !c.swept);
+        EXPECT_TRUE(fs::exists(folder / "victim.txt"));
     }
 }
 
