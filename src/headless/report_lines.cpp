@@ -36,7 +36,7 @@ std::string escapeControls(const std::string& text) {
 }
 
 ReportLines::ReportLines(Sink sink, std::function<Clock::time_point()> now)
-    : sink_(std::move(sink)), now_(std::move(now)), secondStart_(now_()) {}
+    : sink_(std::move(sink)), now_(std::move(now)) {}
 
 void ReportLines::message(const std::string& text) {
     std::lock_guard lock(mutex_);
@@ -64,12 +64,14 @@ void ReportLines::news(const std::string& note, NewsKind kind, const std::string
 void ReportLines::tick() {
     std::lock_guard lock(mutex_);
     const Clock::time_point now = now_();
-    if (now - secondStart_ >= kSecond) closeSecond(now);
+    if (connectionNotes_ > 0 && now - secondStart_ >= kSecond) closeSecond();
 }
 
 void ReportLines::passOn(const std::string& note, NewsKind kind, const std::string& title,
                          Clock::time_point now) {
-    if (now - secondStart_ >= kSecond) closeSecond(now);
+    if (connectionNotes_ > 0 && now - secondStart_ >= kSecond) closeSecond();
+    // A second of connections starts with the first of them.
+    if (kind == NewsKind::connection && connectionNotes_ == 0) secondStart_ = now;
     if (kind == NewsKind::connection && ++connectionNotes_ > kConnectionNotesPerSecond) {
         ++unprinted_;
         heldTitle_ = title;
@@ -82,14 +84,13 @@ void ReportLines::passOn(const std::string& note, NewsKind kind, const std::stri
         printTitle(title);
 }
 
-void ReportLines::closeSecond(Clock::time_point now) {
+void ReportLines::closeSecond() {
     if (unprinted_ > 0)
         printMessage("\xe2\x80\xa6 " + groupedCount(unprinted_) +
                      " more connections and disconnections in the last second");
     if (heldTitle_) printTitle(*std::exchange(heldTitle_, std::nullopt));
     unprinted_ = 0;
     connectionNotes_ = 0;
-    secondStart_ = now;
 }
 
 void ReportLines::printTitle(const std::string& title) {

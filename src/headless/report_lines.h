@@ -40,7 +40,7 @@ public:
 private:
     void printTitle(const std::string& title);
     void printMessage(const std::string& text);
-    void closeSecond(Clock::time_point now);
+    void closeSecond();
     void passOn(const std::string& note, NewsKind kind, const std::string& title,
                 Clock::time_point now);
 
@@ -50,9 +50,9 @@ private:
     std::optional<std::string> lastTitle_;
     // News that came before the first title.
     std::vector<std::pair<std::string, NewsKind>> early_;
-    Clock::time_point secondStart_;
-    int connectionNotes_ = 0;  // in the second under way
-    long long unprinted_ = 0;  // connection notes of that second not printed
+    Clock::time_point secondStart_;  // of the second of connections under way
+    int connectionNotes_ = 0;        // in that second; 0: none under way
+    long long unprinted_ = 0;        // connection notes of that second not printed
     std::optional<std::string> heldTitle_;
 };
 

@@ -199,6 +199,9 @@ struct Peer {
     // The peer shut down its sending side: it asks no more, but may still
     // read what it is owed, or what is streamed.
     bool ended = false;
+    // Whether the poll can tell this ended peer's failure from its end; some
+    // systems report the end itself as a hang-up, for as long as it lasts.
+    bool failuresShow = true;
     bool full = false;            // something did not fit in the queue since it last took bytes
     bool fresh = true;            // a streamed frame of its own is due at once
     Clock::time_point lastTaken;  // when the system last took bytes for it
@@ -228,16 +231,16 @@ public:
         peer.lastTaken = now;
     }
 
-    // A peer that has ended is watched only while it has bytes to take: some
-    // systems report its end as a hang-up for as long as it lasts.
+    // A peer that has ended is not read from again: it is watched for room
+    // to write while it has bytes to take, else for a failure alone.
     void watch(SocketPoll& poll) {
         for (Peer& peer : peers_) {
             peer.pollIndex.reset();
             if (!peer.ended)
                 peer.pollIndex =
                     poll.add(peer.connection, peer.waiting() > 0, peer.owed < kAnswersPerPass);
-            else if (peer.waiting() > 0)
-                peer.pollIndex = poll.add(peer.connection, true, false);
+            else if (peer.waiting() > 0 || peer.failuresShow)
+                peer.pollIndex = poll.add(peer.connection, peer.waiting() > 0, false);
         }
     }
 
@@ -253,6 +256,9 @@ public:
     void service(const SocketPoll& poll, Clock::time_point now) {
         for (Peer& peer : peers_) {
             if (!peer.pollIndex) continue;
+            if (peer.gone == Gone::no && peer.ended && peer.waiting() == 0 &&
+                poll.readable(*peer.pollIndex))
+                probe(peer);
             if (peer.gone == Gone::no && !peer.ended && peer.owed < kAnswersPerPass &&
                 poll.readable(*peer.pollIndex))
                 read(peer);
@@ -341,6 +347,15 @@ private:
             if (got.bytes < asked) return;  // nothing more waiting
             budget -= got.bytes;
         }
+    }
+
+    // An ended peer the poll reports: failed (reset), or merely ended on a
+    // system that reports that as a hang-up, where only sends can tell.
+    static void probe(Peer& peer) {
+        if (peer.connection.hasFailed())
+            peer.gone = Gone::closed;
+        else
+            peer.failuresShow = false;
     }
 
     static void taken(Peer& peer, std::size_t bytes, Clock::time_point now) {
@@ -644,12 +659,14 @@ void tcpServerLink(SharedState& shared, LinkControl& control) {
     }
     Listening listening(settings->listenOn);
     SocketError why = SocketError::other;
+    // The port is known before the link reports up, the news follows.
     const auto announce = [&] {
-        const Ipv4Address local = listening.local();
-        control.localPort.store(local.port);
-        reportLinkHealth(control, LinkHealth::working, "Listening on " + endpointText(local));
+        reportLinkHealth(control, LinkHealth::working,
+                         "Listening on " + endpointText(listening.local()));
     };
-    if (!listening.open(Clock::now(), why)) {
+    if (listening.open(Clock::now(), why)) {
+        control.localPort.store(listening.local().port);
+    } else {
         control.failureReason = listenProblem(why, settings->listenOn);
         // A port another program holds may be freed: wait for it. Any other
         // failure will not mend itself.
@@ -678,7 +695,10 @@ void tcpServerLink(SharedState& shared, LinkControl& control) {
     };
     while (!control.linkStopEvent.isSet()) {
         Clock::time_point now = Clock::now();
-        if (listening.retryDue(now) && listening.open(now, why)) announce();
+        if (listening.retryDue(now) && listening.open(now, why)) {
+            control.localPort.store(listening.local().port);
+            announce();
+        }
 
         poll.clear();
         listening.watch(poll, now);

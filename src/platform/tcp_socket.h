@@ -55,6 +55,9 @@ public:
     const Ipv4Address& peer() const { return peer_; }
     // Sends no more; the peer reads the end of the stream, and may still send.
     void shutdownSending();
+    // True when the system holds an error for the connection (the peer reset
+    // it): an end of stream read from it was no mere half-close.
+    bool hasFailed() const;
     void close();
     bool isOpen() const;
 

@@ -120,6 +120,13 @@ TcpTransfer TcpConnection::receive(void* buffer, std::size_t capacity) {
     }
 }
 
+bool TcpConnection::hasFailed() const {
+    if (!isOpen()) return true;
+    int error = 0;
+    socklen_t size = sizeof error;
+    return ::getsockopt(handle_->fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0;
+}
+
 void TcpConnection::shutdownSending() {
     if (isOpen()) ::shutdown(handle_->fd, SHUT_WR);
 }

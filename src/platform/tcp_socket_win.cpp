@@ -130,6 +130,15 @@ TcpTransfer TcpConnection::receive(void* buffer, std::size_t capacity) {
     return {0, true};
 }
 
+bool TcpConnection::hasFailed() const {
+    if (!isOpen()) return true;
+    int error = 0;
+    int size = sizeof error;
+    return ::getsockopt(handle_->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
+                        &size) != 0 ||
+           error != 0;
+}
+
 void TcpConnection::shutdownSending() {
     if (isOpen()) ::shutdown(handle_->socket, SD_SEND);
 }
