@@ -151,9 +151,9 @@ fi
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "Missing packages: ${missing[*]}" >>"$log"
   step "Updating package lists..." as_root apt-get update
-  noun=packages
-  [ "${#missing[@]}" -eq 1 ] && noun=package
-  echo "Installing ${#missing[@]} $noun and what they need..."
+  what="${#missing[@]} packages and what they need"
+  [ "${#missing[@]}" -eq 1 ] && what="1 package and what it needs"
+  echo "Installing $what..."
   install_packages "${missing[@]}"
   # The locale tools may have come with this install.
   if $needs_locale && locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
