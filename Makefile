@@ -8,10 +8,22 @@ PRESET ?= release
 BUILD  := build/$(PRESET)
 JOBS   ?= $(shell nproc)
 
-.PHONY: run test deps build package bench screenshots format check-format test-asan test-tsan windows windows-test windows-package clean
+# Qt programs want a runtime folder of mode 0700 and warn on every start
+# without one, as under root or in a container; the build has its own then.
+ifeq ($(XDG_RUNTIME_DIR),)
+export XDG_RUNTIME_DIR := $(CURDIR)/build/runtime
+endif
 
+.PHONY: run test deps deps-windows build package bench screenshots format check-format test-asan test-tsan windows windows-qt windows-test windows-package clean
+
+# What the Linux build, its tests and the package need; the Windows targets
+# add their own toolchain (scripts/install-deps.sh says which groups exist).
 deps:
 	@scripts/install-deps.sh
+	@mkdir -p -m 0700 "$$XDG_RUNTIME_DIR"
+
+deps-windows:
+	@scripts/install-deps.sh windows
 
 build: deps
 	cmake --preset $(PRESET) >/dev/null
@@ -48,12 +60,12 @@ test-tsan:
 
 # The Windows build, cross-compiled with mingw-w64, into build/windows. The
 # desktop program needs a Qt for Windows: scripts/windows-qt.sh unpacks the
-# archive named by KORVANE_QT_WINDOWS_ARCHIVE, or builds one from Debian's
-# source when none is given (about an hour, once). WINDOWS_GUI=OFF leaves
-# the desktop program out.
+# archive named by KORVANE_QT_WINDOWS_ARCHIVE, or reuses the Qt that
+# build/windows was configured with, or the one make windows-qt built; it
+# builds none by itself. WINDOWS_GUI=OFF leaves the desktop program out.
 WINDOWS_GUI ?= ON
 
-windows: deps
+windows: deps-windows
 	@if [ "$(WINDOWS_GUI)" = OFF ]; then qt=""; else qt="$$(scripts/windows-qt.sh)" || exit 1; fi; \
 	fresh=""; \
 	if [ -f build/windows/CMakeCache.txt ] && \
@@ -62,6 +74,11 @@ windows: deps
 	fi; \
 	cmake $$fresh --preset windows -DKORVANE_QT_WINDOWS_PREFIX="$$qt" >/dev/null
 	cmake --build --preset windows -j $(JOBS)
+
+# Builds Qt for Windows from Debian's qt6-base source into ~/.cache/korvane
+# (20 minutes to an hour on two cores, once); it says first what it will do.
+windows-qt: deps-windows
+	@KORVANE_QT_WINDOWS_BUILD=1 scripts/windows-qt.sh >/dev/null
 
 # Its tests under Wine, with a pair of COM ports (run inside a network namespace).
 windows-test: windows
@@ -73,9 +90,11 @@ windows-package: windows
 	@ls -lt build/windows/korvane-*-windows-x64.zip | head -n 1
 
 format:
+	@scripts/install-deps.sh format
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 check-format:
+	@scripts/install-deps.sh format
 	@scripts/check-format.sh
 
 clean:

@@ -6,6 +6,7 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt.in
                ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME LICENSE.txt)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/WitsDialogInfo.txt DESTINATION ${CMAKE_INSTALL_BINDIR}/examples)
 # The programs themselves are installed where they are built.
 if(TARGET korvane)
   install(FILES ${KORVANE_MINGW_RUNTIME_DLLS}
@@ -15,6 +16,15 @@ if(TARGET korvane)
           DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
   install(FILES $<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>
           DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+  # Whoever passes Qt on passes its licence on: the LGPL 3 and the GPL 3 it
+  # builds on, from Debian's common licences.
+  foreach(licence LGPL-3 GPL-3)
+    set(text /usr/share/common-licenses/${licence})
+    if(NOT EXISTS ${text})
+      message(FATAL_ERROR "${text} is missing: the zip must carry the ${licence} text for Qt")
+    endif()
+    install(FILES ${text} DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME ${licence}.txt)
+  endforeach()
   # The DLLs come with their debugging symbols (libstdc++ alone is 23 MB).
   install(CODE "
     file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\")

@@ -2,7 +2,9 @@
 # Checks the Windows zip (build/windows/korvane-<version>-windows-x64.zip)
 # runs on a machine with nothing installed: every DLL its programs and
 # plugins load is in the zip or is part of Windows (Wine's system32 stands in
-# for it), and korvane-headless.exe runs from it under Wine with no DLL path.
+# for it), it carries the licence texts Qt's LGPL asks for and says where
+# Qt's source is, and korvane-headless.exe runs from it under Wine with no
+# DLL path.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 version=$(sed -n 's/^project(Korvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -21,9 +23,16 @@ system32="$WINEPREFIX/drive_c/windows/system32"
 
 for needed in korvane.exe korvane-headless.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
   platforms/qwindows.dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll \
-  README-windows.txt; do
+  README-windows.txt LICENSE.txt LGPL-3.txt GPL-3.txt examples/WitsDialogInfo.txt; do
   [ -f "$folder/$needed" ] || { echo "the zip has no $needed" >&2; exit 1; }
 done
+# Qt under the LGPL: its licence texts whole, and where its source is.
+for licence in LGPL-3 GPL-3; do
+  cmp -s "$folder/$licence.txt" "/usr/share/common-licenses/$licence" ||
+    { echo "the zip's $licence.txt is not the $licence text" >&2; exit 1; }
+done
+grep -q "apt-get source qt6-base" "$folder/README-windows.txt" ||
+  { echo "README-windows.txt does not say where Qt's source is" >&2; exit 1; }
 
 missing=0
 while IFS= read -r -d '' binary; do

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# Prints the prefix of a Qt 6 built for Windows (mingw-w64), making one first
-# when the cache has none:
+# Prints the prefix of a Qt 6 built for Windows (mingw-w64):
 #   scripts/windows-qt.sh [ARCHIVE]
-# ARCHIVE (or $KORVANE_QT_WINDOWS_ARCHIVE) is a prebuilt .tar.xz; it is
-# unpacked once per archive into the cache. Without one, Qt is built from
-# Debian's qt6-base source package (about an hour on two cores).
+# In this order, it takes:
+# 1. ARCHIVE (or $KORVANE_QT_WINDOWS_ARCHIVE), a prebuilt .tar.xz, unpacked
+#    once per archive into the cache;
+# 2. the Qt that build/windows was configured with, while it is there;
+# 3. a Qt built from source earlier (make windows-qt) in the cache.
+# Only with KORVANE_QT_WINDOWS_BUILD=1 (which make windows-qt sets) does it
+# build one, from Debian's qt6-base source package: 20 minutes to an hour on two
+# cores, and apt-get source needs deb-src entries, which it adds under
+# /etc/apt/sources.list.d/ when there are none. Without any of these it
+# says how to get one and fails.
 # The cache is $KORVANE_QT_WINDOWS_CACHE, else ~/.cache/korvane. Only the
 # prefix goes to standard output; everything else goes to standard error.
 set -euo pipefail
@@ -43,7 +49,15 @@ if [ -n "$archive" ]; then
   exit 0
 fi
 
-# No archive: build qtbase for mingw from Debian's source, as the prebuilt one was.
+# No archive: the Qt the Windows build folder already uses, as long as it is there.
+recorded="$(sed -n 's/^KORVANE_QT_WINDOWS_PREFIX:[A-Z]*=//p' "$root/build/windows/CMakeCache.txt" \
+  2>/dev/null)" || true
+if [ -n "$recorded" ] && [ -f "$recorded/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
+  echo "$recorded"
+  exit 0
+fi
+
+# Else one built from Debian's source, as the prebuilt one was.
 toolchain="$root/cmake/toolchain-mingw64-posix.cmake"
 dest="$cache/qt-windows-source"
 prefix="$dest/qt6-mingw-x64"
@@ -51,17 +65,26 @@ if [ -f "$dest/.installed" ]; then
   echo "$prefix"
   exit 0
 fi
-say "no archive given: building Qt for Windows from Debian's qt6-base source (about an hour)"
+if [ "${KORVANE_QT_WINDOWS_BUILD:-}" != 1 ]; then
+  say "no Qt for Windows yet. Either name a prebuilt one:"
+  say "  make windows KORVANE_QT_WINDOWS_ARCHIVE=/path/to/qt6.4.2-mingw-x64.tar.xz"
+  say "or build one from Debian's qt6-base source (20 minutes to an hour on two cores, once):"
+  say "  make windows-qt"
+  say "or leave the desktop program out: make windows WINDOWS_GUI=OFF"
+  exit 1
+fi
 
 needed=(dpkg-dev cmake ninja-build g++-mingw-w64-x86-64-posix qt6-base-dev-tools)
-missing=()
 for p in "${needed[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    { say "$p is missing: run scripts/install-deps.sh windows first"; exit 1; }
 done
-if [ "${#missing[@]}" -gt 0 ]; then
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+
+say "building Qt 6 for Windows from Debian's qt6-base source into $dest:"
+apt-get source --print-uris qt6-base >/dev/null 2>&1 ||
+  say "  adding deb-src entries under /etc/apt/sources.list.d/ and running apt-get update (as root);"
+say "  apt-get source qt6-base (about 50 MB), then configure and compile (about 1,000 steps)."
+say "  That takes 20 minutes to an hour on two cores and is done once; Ctrl+C stops it."
 
 # apt-get source needs deb-src entries; add them beside the binary ones.
 if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <random>
 #include <string>
@@ -163,6 +164,15 @@ TEST(CatalogueFile, ReadsBlocksAndFallsBackOnErrors) {
         }
         EXPECT_EQ(std::memcmp(&catalogue, &expected, sizeof expected), 0) << "stray bytes";
     }
+}
+
+// The catalogue shipped in examples/ must load as written, not as the fallback.
+TEST(CatalogueFile, ShippedExampleLoads) {
+    ItemCatalogue c;
+    ASSERT_EQ(loadCatalogue(c, std::filesystem::path(KORVANE_TEST_DATA_DIR) / "../../examples"), 0);
+    EXPECT_EQ(c.nrecords, 3);
+    EXPECT_EQ(c.nitems[0], 40);
+    EXPECT_STREQ(c.text[2][1], "Shaker Screen Load");
 }
 
 TEST(CatalogueFile, LoadSurvivesArbitraryText) {
