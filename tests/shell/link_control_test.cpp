@@ -176,6 +176,7 @@ TEST_F(LinkControlTest, ATcpServerWhosePortIsTakenListensOnceItIsFree) {
     EXPECT_EQ(ui_.titles,
               std::vector<std::string>{"Korvane (Streaming TCP, waiting for port 5001)"});
     EXPECT_EQ(shared_.link.medium, kMediumTcp);
+    shared_.link.interrogated = 1;  // Setup writes the mode at once; the running link keeps its own
     squatter.reset();
     for (int i = 0; i < 300 && listening.load() == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds{10});
