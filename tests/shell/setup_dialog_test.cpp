@@ -208,7 +208,7 @@ TEST(SetupDialogTest, MediumButtonsSwitchFieldsAndKeepTheModeInForce) {
     EXPECT_FALSE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
 }
 
-TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
+TEST(SetupDialogTest, CancelPutsBackAClickedModeAndBaudRate) {
     SharedState shared;
     Opened setup(shared);
     setup.click(id::kInterrogativeRadio);
@@ -220,8 +220,8 @@ TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
     EXPECT_EQ(setup.dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(setup.dialog.isVisible());
     EXPECT_EQ(setup.medium, kUntouched) << "Cancel writes no medium";
-    EXPECT_EQ(shared.link.interrogated, 1);
-    EXPECT_EQ(shared.link.baudIndex, 2);
+    EXPECT_EQ(shared.link.interrogated, 0) << "as at opening";
+    EXPECT_EQ(shared.link.baudIndex, 1);
 }
 
 // TCP: role, port and listen address or host are stored by OK, or refused
