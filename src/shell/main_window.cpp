@@ -30,10 +30,6 @@ struct NewsSink {
 
 namespace {
 
-// The window's classic size, which holds the tab control and a whole page when
-// the dialog font has 6 x 13 base units; larger fonts make it grow.
-constexpr QSize kClassicSize{478, 300};
-
 // Tab pages are all 302 x 134 dialog units.
 constexpr int kPageWidthDu = 302;
 constexpr int kPageHeightDu = 134;
@@ -113,10 +109,13 @@ void MainWindow::buildTabs() {
     const QRect tabRect(QPoint(units.x / 4, units.y / 8), tabSize);
     tabs_->setGeometry(tabRect);
 
+    // The client area is just what the menu and the tabs need, with the
+    // tabs' margin all round. (The classic 478 x 300 pixels were the outer
+    // size, frame and title bar included; as a client size they left a blank
+    // strip below and beside the pages.)
     const int menuHeight = menuBar()->sizeHint().height();
-    const QSize needed(tabRect.right() + 1 + units.x / 4,
-                       menuHeight + tabRect.bottom() + 1 + units.y / 8);
-    setFixedSize(kClassicSize.expandedTo(needed));
+    setFixedSize(tabRect.right() + 1 + units.x / 4,
+                 menuHeight + tabRect.bottom() + 1 + units.y / 8);
 
     tabs_->setCurrentIndex(static_cast<int>(Tab::Drilling));
     switchPage(tabs_->currentIndex());

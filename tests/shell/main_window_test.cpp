@@ -122,9 +122,11 @@ TEST_F(MainWindowTest, WholePageFitsInsideTheWindow) {
         EXPECT_TRUE(window.tabControl()->rect().contains(inTabs)) << "not clipped by the tabs";
     }
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed size";
-    if (units.x == 6 && units.y == 13) {
-        EXPECT_EQ(window.size(), QSize(478, 300)) << "the classic size";
-    }
+    // Fitted to the tabs: no blank strip below or beside them beyond their margin.
+    const QRect tabs(window.tabControl()->mapTo(&window, QPoint(0, 0)),
+                     window.tabControl()->size());
+    EXPECT_LE(window.width() - 1 - tabs.right(), units.x / 4);
+    EXPECT_LE(window.height() - 1 - tabs.bottom(), units.y / 8);
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::Tool)) << "no taskbar button";
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
