@@ -50,6 +50,7 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
     setFont(ui::dialogFont());
 
     tray_.onLeftClick = [this] { toggleFromTray(); };
+    tray_.onAvailabilityChange = [this] { trayAvailabilityChanged(); };
     tray_.show();
 
     // News comes on the link thread; the title changes on this one, through
@@ -74,6 +75,7 @@ MainWindow::~MainWindow() {
         news_->window = nullptr;
     }
     tray_.onLeftClick = nullptr;
+    tray_.onAvailabilityChange = nullptr;
     // The pages go first: their timers must not fire into a half-destroyed window.
     delete currentPage_;
 }
@@ -189,10 +191,30 @@ void MainWindow::toggleFromTray() {
     if (windowVisible_ && !isMinimized()) {
         hide();
     } else {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        showNormal();
-        raise();
-        activateWindow();
+        bringBack();
+    }
+}
+
+void MainWindow::bringBack() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::trayAvailabilityChanged() {
+    if (exiting_) return;
+    // Changing the flags hides the window; it is shown again as it was.
+    const bool wasShown = windowVisible_;
+    if (tray_.available()) {
+        setWindowFlag(Qt::Tool, true);
+        if (wasShown) show();
+    } else {
+        // Without a tray a hidden window, or a minimised one without a taskbar
+        // button, could not be reached again: it becomes an ordinary window
+        // and comes back.
+        setWindowFlag(Qt::Tool, false);
+        bringBack();
     }
 }
 

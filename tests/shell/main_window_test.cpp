@@ -34,22 +34,8 @@
 namespace korvane {
 namespace {
 
+using testing::RecordingTray;
 using testing::TempFolder;
-
-// The offscreen platform has no tray: this one records what it was asked.
-class RecordingTray : public TrayIcon {
-public:
-    bool available() const override { return hasTray; }
-    void show() override { ++shown; }
-    void remove() override { ++removed; }
-    void click() {
-        if (onLeftClick) onLeftClick();
-    }
-
-    bool hasTray = true;
-    int shown = 0;
-    int removed = 0;
-};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -182,13 +168,28 @@ TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
 }
 
 TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton) {
-    tray.hasTray = false;
-    MainWindow window(shared, control, tray);
-    window.showCentred();
-    EXPECT_FALSE(window.windowFlags().testFlag(Qt::Tool));
-    EXPECT_FALSE(window.close()) << "hiding would lose the window for good";
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.isMinimized());
+    const struct {
+        const char* legend;
+        bool trayAtStart;
+        bool hiddenWhenItGoes;
+    } cases[] = {
+        {"no tray at start", false, false},
+        {"the tray goes while the window shows", true, false},
+        {"the tray goes while the window is hidden: it shows itself", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        tray.hasTray = c.trayAtStart;
+        MainWindow window(shared, control, tray);
+        window.showCentred();
+        if (c.hiddenWhenItGoes) window.close();
+        if (c.trayAtStart) tray.setAvailable(false);
+        EXPECT_TRUE(window.isVisible() && window.windowVisible());
+        EXPECT_FALSE(window.windowFlags().testFlag(Qt::Tool));
+        EXPECT_FALSE(window.close()) << "hiding would lose the window for good";
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(window.isMinimized());
+    }
 }
 
 TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
