@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <optional>
+#include <utility>
 
 #include "links/link_control.h"
 #include "platform/instance_lock.h"
@@ -26,6 +27,8 @@ int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd
             frontEnd.alreadyRunning();
             return 0;
         }
+        if (std::function<void()> called = frontEnd.whenCalled())
+            lock->listenForCalls(std::move(called));
     }
 
     setStartupDefaults(shared, options.folder);

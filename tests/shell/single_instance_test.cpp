@@ -9,7 +9,10 @@
 
 #include "gui_support.h"
 #include "instance_guard_probe.h"
+#include "links/link_control.h"
+#include "shell/main_window.h"
 #include "shell/session.h"
+#include "simulation/shared_state.h"
 
 namespace korvane {
 namespace {
@@ -54,6 +57,32 @@ TEST(SingleInstanceTest, SecondCopyIsToldAndGetsNoLock) {
     first.reset();
     EXPECT_TRUE(takeInstanceLock().has_value()) << "free again once the first copy ends";
     EXPECT_EQ(modals.messages().size(), 1u) << "no message for the only copy";
+}
+
+TEST(SingleInstanceTest, SecondCopyBringsBackTheFirstCopysHiddenWindow) {
+    TempFolder work;
+    TempFolder runtime;
+    RuntimeDir dir(runtime.path());
+    SharedState shared;
+    LinkControl control;
+    testing::RecordingTray tray;
+    SessionOptions options;
+    options.folder = work.path();
+    options.startClock = false;
+    options.linkDelay = std::chrono::milliseconds{0};
+    testing::ModalDriver modals;
+    bool broughtBack = false;
+    const int code = runSession(shared, control, tray, options, [&](MainWindow& window) {
+        QTimer::singleShot(0, &window, [&] {
+            window.close();
+            EXPECT_FALSE(takeInstanceLock().has_value());
+            broughtBack = QTest::qWaitFor([&] { return window.isVisible(); }, 3000);
+            window.exitAction()->trigger();
+        });
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(broughtBack);
+    EXPECT_EQ(modals.messages().size(), 1u) << "and the second copy still says why it ends";
 }
 
 // The built program, twice. The second copy's message box cannot be answered
