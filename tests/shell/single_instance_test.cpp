@@ -4,11 +4,14 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSysInfo>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "gui_support.h"
 #include "instance_guard_probe.h"
+#include "korvane_version.h"
 #include "links/link_control.h"
 #include "shell/main_window.h"
 #include "shell/session.h"
@@ -137,6 +140,43 @@ TEST(SingleInstanceTest, SecondProgramLeavesTheFirstAndItsFilesAlone) {
     }
     EXPECT_FALSE(std::filesystem::exists(work / "Korvane.ini"))
         << "a killed copy saves nothing either";
+}
+
+// Without a display the program says what to do instead of Qt's abort; its
+// help and version need none.
+TEST(DesktopProgramTest, AnswersWithoutADisplay) {
+    const struct {
+        const char* legend;
+        QStringList arguments;
+        int status;
+        std::string output;  // the start of stdout, or else of stderr
+    } cases[] = {
+        {"no display",
+         {},
+         2,
+         "No display: start korvane-headless, or korvane -platform offscreen\n"},
+        {"help", {"--help"}, 0, "Usage: korvane "},
+        {"version", {"--version"}, 0, std::string("korvane ") + kVersion + "\n"},
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(variable));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        if (c.status == 2 && QSysInfo::productType() == QLatin1String("windows"))
+            continue;  // Windows always has a display
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QDir(QCoreApplication::applicationDirPath())
+                          .filePath(QStringLiteral(KORVANE_EXECUTABLE)),
+                      c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        const QByteArray out = program.readAllStandardOutput();
+        EXPECT_TRUE(
+            (out.isEmpty() ? program.readAllStandardError() : out).startsWith(c.output.c_str()));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.status);
+    }
 }
 
 }  // namespace
