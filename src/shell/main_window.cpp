@@ -1,8 +1,10 @@
 #include "shell/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -29,6 +31,20 @@ struct NewsSink {
 };
 
 namespace {
+
+// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to
+// the one before; 0 for any other key.
+int pageStep(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const bool tab = key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab;
+    if (modifiers == Qt::ControlModifier) {
+        if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_PageDown) return 1;
+        if (key.key() == Qt::Key_PageUp) return -1;
+    } else if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && tab) {
+        return -1;
+    }
+    return 0;
+}
 
 // Tab pages are all 302 x 134 dialog units.
 constexpr int kPageWidthDu = 302;
@@ -67,6 +83,9 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
 
     buildMenu();
     buildTabs();
+    // The page keys must reach the tabs wherever the focus is, before a page's
+    // control takes them for itself (Ctrl+PgDn in the rate box).
+    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() {
@@ -216,6 +235,27 @@ void MainWindow::trayAvailabilityChanged() {
         setWindowFlag(Qt::Tool, false);
         bringBack();
     }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const int step = pageStep(*static_cast<QKeyEvent*>(event));
+        if (step != 0 && widget != nullptr && widget->window() == this) {
+            // After the key's delivery: the switch destroys the page, and with
+            // it the control the key was meant for. Round from the last to the
+            // first, as the Windows tab control goes.
+            QMetaObject::invokeMethod(
+                this,
+                [this, step] {
+                    const int count = tabs_->count();
+                    tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
+                },
+                Qt::QueuedConnection);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -119,6 +119,34 @@ TEST_F(MainWindowTest, WholePageFitsInsideTheWindow) {
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
 }
 
+TEST_F(MainWindowTest, PageKeysSwitchPagesWhereverTheFocusIs) {
+    const struct {
+        const char* legend;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int page;
+    } cases[] = {
+        {"Ctrl+PgDn, not the rate box's", Qt::Key_PageDown, Qt::ControlModifier, 1},
+        {"Ctrl+Tab", Qt::Key_Tab, Qt::ControlModifier, 1},
+        {"Ctrl+Shift+Tab, round to the last", Qt::Key_Backtab,
+         Qt::ControlModifier | Qt::ShiftModifier, 3},
+        {"Ctrl+PgUp", Qt::Key_PageUp, Qt::ControlModifier, 3},
+    };
+    MainWindow window(shared, control, tray);
+    window.showCentred();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        window.tabControl()->setCurrentIndex(0);
+        QLineEdit* rate = window.currentPage()->findChild<QLineEdit*>();
+        ASSERT_NE(rate, nullptr);
+        rate->setFocus();
+        QTest::keyClick(rate, c.key, c.modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.tabControl()->currentIndex() == c.page; }));
+        EXPECT_EQ(shared.sim.ropChoice, 1) << "the rate stays";
+    }
+}
+
 TEST_F(MainWindowTest, FileMenuHoldsSetupAboutSeparatorExit) {
     MainWindow window(shared, control, tray);
     const QList<QAction*> menus = window.menuBar()->actions();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -285,6 +286,34 @@ TEST(SetupDialogTest, TcpChoice) {
         EXPECT_TRUE(again.get<QRadioButton>(c.role)->isChecked());
         EXPECT_EQ(again.get<QLineEdit>(id::kTcpPortEdit)->text(), QString::fromLatin1(c.port));
     }
+}
+
+// As in a Windows dialog: the arrows choose within a group, round from the
+// last button to the first, and Tab lands on the group's choice.
+TEST(SetupDialogTest, ArrowsChooseWithinARadioGroupAndTabLandsOnTheChoice) {
+    SharedState shared;
+    shared.link.medium = kMediumTcp;
+    shared.link.interrogated = 1;
+    Opened setup(shared);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&setup.dialog));
+    setup.get<QLineEdit>(id::kTcpPortEdit)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), setup.get<QRadioButton>(id::kInterrogativeRadio))
+        << "not on Streaming, the group's first";
+
+    setup.get<QRadioButton>(id::kTcpRadio)->setFocus();
+    const struct {
+        Qt::Key key;
+        int chosen;
+    } steps[] = {{Qt::Key_Down, id::kUdpRadio},
+                 {Qt::Key_Right, id::kRs232Radio},
+                 {Qt::Key_Up, id::kUdpRadio}};
+    for (const auto& step : steps) {
+        QTest::keyClick(QApplication::focusWidget(), step.key);
+        EXPECT_EQ(QApplication::focusWidget(), setup.get<QRadioButton>(step.chosen));
+        EXPECT_TRUE(setup.get<QRadioButton>(step.chosen)->isChecked());
+    }
+    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled()) << "as a click";
 }
 
 TEST(SetupDialogTest, ModeClickIsLostWhileTheMutexIsHeld) {
