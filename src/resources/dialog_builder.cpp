@@ -26,8 +26,8 @@ namespace {
 
 // The dialogs were laid out for an 8-point face whose base units are 6 x 13
 // pixels at 96 dpi; DejaVu Sans Condensed at 8 points gives the same, so the
-// window keeps its classic 478 x 300 size. Without it the desktop's face at
-// 8 points is used and the windows grow with its base units.
+// pages keep their classic size. Without it the desktop's face at 8 points is
+// used and the windows grow with its base units.
 constexpr int kDialogPointSize = 8;
 constexpr const char* kPreferredFamily = "DejaVu Sans Condensed";
 
