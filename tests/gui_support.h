@@ -2,9 +2,8 @@
 
 // Helpers for the GUI tests: a driver for the modal dialogs and message boxes
 // that exec() would otherwise wait on forever, clicks and keys as an operator
-// gives them, a tray that records what it was asked, the frame the link
-// thread would send next, a mutex held as a busy link thread holds it, and the
-// check that laid-out texts fit.
+// gives them, the frame the link thread would send next, a mutex held as a
+// busy link thread holds it, and the check that laid-out texts fit.
 
 #include <gtest/gtest.h>
 
@@ -37,7 +36,6 @@
 
 #include "file_fixtures.h"
 #include "resources/dialog_builder.h"
-#include "shell/tray_icon.h"
 #include "simulation/shared_state.h"
 #include "wits/frame_builder.h"
 
@@ -163,26 +161,6 @@ private:
     }
 
     std::shared_ptr<State> state_ = std::make_shared<State>();
-};
-
-// The offscreen platform has no tray: this one records what it was asked.
-class RecordingTray : public TrayIcon {
-public:
-    bool available() const override { return hasTray; }
-    void show() override { ++shown; }
-    void remove() override { ++removed; }
-    void click() {
-        if (onLeftClick) onLeftClick();
-    }
-    // The desktop's tray comes or goes.
-    void setAvailable(bool has) {
-        hasTray = has;
-        if (onAvailabilityChange) onAvailabilityChange();
-    }
-
-    bool hasTray = true;
-    int shown = 0;
-    int removed = 0;
 };
 
 // A tab page over a state of its own, made afresh as choosing its tab does.

@@ -296,24 +296,18 @@ TEST(SetupDialogTest, ArrowsChooseWithinARadioGroupAndTabLandsOnTheChoice) {
     shared.link.interrogated = 1;
     Opened setup(shared);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&setup.dialog));
-    setup.get<QLineEdit>(id::kTcpPortEdit)->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), setup.get<QRadioButton>(id::kInterrogativeRadio))
-        << "not on Streaming, the group's first";
-
-    setup.get<QRadioButton>(id::kTcpRadio)->setFocus();
-    const struct {
-        Qt::Key key;
-        int chosen;
-    } steps[] = {{Qt::Key_Down, id::kUdpRadio},
-                 {Qt::Key_Right, id::kRs232Radio},
-                 {Qt::Key_Up, id::kUdpRadio}};
-    for (const auto& step : steps) {
-        QTest::keyClick(QApplication::focusWidget(), step.key);
-        EXPECT_EQ(QApplication::focusWidget(), setup.get<QRadioButton>(step.chosen));
-        EXPECT_TRUE(setup.get<QRadioButton>(step.chosen)->isChecked());
-    }
-    EXPECT_TRUE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled()) << "as a click";
+    const auto press = [](QWidget* from, Qt::Key key) {
+        from->setFocus();
+        QTest::keyClick(from, key);
+        return QApplication::focusWidget();
+    };
+    EXPECT_EQ(press(setup.get<QLineEdit>(id::kTcpPortEdit), Qt::Key_Tab),
+              setup.get<QRadioButton>(id::kInterrogativeRadio));
+    auto* udp = setup.get<QRadioButton>(id::kUdpRadio);
+    EXPECT_EQ(press(setup.get<QRadioButton>(id::kTcpRadio), Qt::Key_Down), udp);
+    EXPECT_TRUE(udp->isChecked() && setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled())
+        << "chosen as by a click";
+    EXPECT_EQ(press(udp, Qt::Key_Up), setup.get<QRadioButton>(id::kTcpRadio));
 }
 
 TEST(SetupDialogTest, ModeClickIsLostWhileTheMutexIsHeld) {

@@ -15,6 +15,7 @@
 #include "links/link_control.h"
 #include "shell/main_window.h"
 #include "shell/session.h"
+#include "shell/tray_icon.h"
 #include "simulation/shared_state.h"
 
 namespace korvane {
@@ -68,23 +69,21 @@ TEST(SingleInstanceTest, SecondCopyBringsBackTheFirstCopysHiddenWindow) {
     RuntimeDir dir(runtime.path());
     SharedState shared;
     LinkControl control;
-    testing::RecordingTray tray;
+    SystemTrayIcon tray;  // none offscreen: hidden, the window is lost but for the call
     SessionOptions options;
     options.folder = work.path();
     options.startClock = false;
     options.linkDelay = std::chrono::milliseconds{0};
     testing::ModalDriver modals;
-    bool broughtBack = false;
     const int code = runSession(shared, control, tray, options, [&](MainWindow& window) {
         QTimer::singleShot(0, &window, [&] {
-            window.close();
+            window.hide();
             EXPECT_FALSE(takeInstanceLock().has_value());
-            broughtBack = QTest::qWaitFor([&] { return window.isVisible(); }, 3000);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 3000));
             window.exitAction()->trigger();
         });
     });
     EXPECT_EQ(code, 1);
-    EXPECT_TRUE(broughtBack);
     EXPECT_EQ(modals.messages().size(), 1u) << "and the second copy still says why it ends";
 }
 
@@ -146,25 +145,21 @@ TEST(SingleInstanceTest, SecondProgramLeavesTheFirstAndItsFilesAlone) {
 // help and version need none.
 TEST(DesktopProgramTest, AnswersWithoutADisplay) {
     const struct {
-        const char* legend;
         QStringList arguments;
         int status;
         std::string output;  // the start of stdout, or else of stderr
     } cases[] = {
-        {"no display",
-         {},
-         2,
-         "No display: start korvane-headless, or korvane -platform offscreen\n"},
-        {"help", {"--help"}, 0, "Usage: korvane "},
-        {"version", {"--version"}, 0, std::string("korvane ") + kVersion + "\n"},
+        {{}, 2, "No display: start korvane-headless, or korvane -platform offscreen\n"},
+        {{"--help"}, 0, "Usage: korvane "},
+        {{"--version"}, 0, std::string("korvane ") + kVersion + "\n"},
     };
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QString::fromLatin1(variable));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.legend);
-        if (c.status == 2 && QSysInfo::productType() == QLatin1String("windows"))
-            continue;  // Windows always has a display
+        SCOPED_TRACE(c.output);
+        // Windows always has a display.
+        if (c.status == 2 && QSysInfo::productType() == QLatin1String("windows")) continue;
         QProcess program;
         program.setProcessEnvironment(env);
         program.start(QDir(QCoreApplication::applicationDirPath())
@@ -174,8 +169,7 @@ TEST(DesktopProgramTest, AnswersWithoutADisplay) {
         const QByteArray out = program.readAllStandardOutput();
         EXPECT_TRUE(
             (out.isEmpty() ? program.readAllStandardError() : out).startsWith(c.output.c_str()));
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(program.exitCode(), c.status);
+        EXPECT_EQ(program.exitCode(), c.status) << "and no abort";
     }
 }
 
