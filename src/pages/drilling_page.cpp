@@ -90,8 +90,9 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
                 [this, n](bool checked) { storeCirculating(n, checked); });
     }
 
-    // The first refresh comes one period after creation; until then the
-    // displays show the template's placeholder texts.
+    // The displays show the values at once, not the template's placeholders
+    // for up to a period after a tab switch.
+    refresh();
     auto* refreshTimer = new QTimer(this);
     refreshTimer->setInterval(kRefreshMs);
     connect(refreshTimer, &QTimer::timeout, this, &DrillingPage::refresh);

@@ -21,8 +21,8 @@ class DrillingPage : public QWidget {
 public:
     DrillingPage(SharedState& shared, QWidget* parent);
 
-    // Shows the current depths, gas and stroke totals; the page's timer calls
-    // it once a second.
+    // Shows the current depths, gas and stroke totals: once at creation, then
+    // once a second from the page's timer.
     void refresh();
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,16 @@ class InstanceLock {
 public:
     // The lock, or nothing when another process holds it.
     static std::optional<InstanceLock> acquire(const std::string& name);
+
+    // Calls the process that holds the lock `name` (one that listens, below):
+    // a second copy asks the first to show itself. False when nobody listens.
+    static bool callHolder(const std::string& name);
+
+    // Runs `called`, on a thread of its own that lasts until the process ends,
+    // each time another process calls; so `called` must hold nothing that the
+    // process destroys before it ends. Does nothing when running unguarded.
+    // On Linux a FIFO beside the lock file; on Windows a named event.
+    void listenForCalls(std::function<void()> called);
 
     InstanceLock(InstanceLock&& other) noexcept;
     InstanceLock& operator=(InstanceLock&& other) noexcept;

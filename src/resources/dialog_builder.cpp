@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -25,8 +26,8 @@ namespace {
 
 // The dialogs were laid out for an 8-point face whose base units are 6 x 13
 // pixels at 96 dpi; DejaVu Sans Condensed at 8 points gives the same, so the
-// window keeps its classic 478 x 300 size. Without it the desktop's face at
-// 8 points is used and the windows grow with its base units.
+// pages keep their classic size. Without it the desktop's face at 8 points is
+// used and the windows grow with its base units.
 constexpr int kDialogPointSize = 8;
 constexpr const char* kPreferredFamily = "DejaVu Sans Condensed";
 
@@ -83,7 +84,56 @@ QLabel* makeStatic(const DialogItem& item, QWidget* dialog) {
     return label;
 }
 
-QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& radioGroup) {
+// A group of radio buttons as a Windows dialog keeps it: only the checked
+// button (the first, while none is) is a Tab stop, so Tab lands on the choice
+// in force; the arrow keys move to the next or previous enabled button of the
+// group, round from the last to the first, and check it as a click would.
+class RadioGroup : public QButtonGroup {
+public:
+    explicit RadioGroup(QObject* parent) : QButtonGroup(parent) {
+        setExclusive(true);
+        connect(this, &QButtonGroup::buttonToggled, this, &RadioGroup::placeTabStop);
+    }
+
+    void add(QAbstractButton* button) {
+        addButton(button);
+        button->installEventFilter(this);
+        placeTabStop();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+        int step = 0;
+        if (key->key() == Qt::Key_Down || key->key() == Qt::Key_Right) step = 1;
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Left) step = -1;
+        const QList<QAbstractButton*> group = buttons();
+        const auto from = group.indexOf(qobject_cast<QAbstractButton*>(watched));
+        if (step == 0 || from < 0) return false;
+        const auto count = group.size();
+        for (qsizetype k = 1; k < count; ++k) {
+            QAbstractButton* next = group[((from + step * k) % count + count) % count];
+            if (!next->isEnabled() || next->isHidden()) continue;
+            next->setFocus(Qt::OtherFocusReason);
+            if (!next->isChecked()) next->click();
+            break;
+        }
+        return true;
+    }
+
+private:
+    void placeTabStop() {
+        const QList<QAbstractButton*> group = buttons();
+        QAbstractButton* stop = checkedButton();
+        if (stop == nullptr && !group.isEmpty()) stop = group.first();
+        for (QAbstractButton* button : group)
+            button->setFocusPolicy(button == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+};
+
+QWidget* makeControl(const DialogItem& item, QWidget* dialog, RadioGroup*& radioGroup) {
     const QString text = QString::fromUtf8(item.text ? item.text : "");
     switch (item.kind) {
         case ControlKind::GroupBox:
@@ -112,12 +162,10 @@ QWidget* makeControl(const DialogItem& item, QWidget* dialog, QButtonGroup*& rad
             // All radio buttons share the dialog as parent, so Qt's
             // same-parent exclusivity would join separate groups; a button
             // group per group start keeps them apart.
-            if ((item.style & kGroupStart) || radioGroup == nullptr) {
-                radioGroup = new QButtonGroup(dialog);
-                radioGroup->setExclusive(true);
-            }
+            if ((item.style & kGroupStart) || radioGroup == nullptr)
+                radioGroup = new RadioGroup(dialog);
             radio->setAutoExclusive(false);
-            radioGroup->addButton(radio);
+            radioGroup->add(radio);
             return radio;
         }
         case ControlKind::ComboEditable:
@@ -177,7 +225,7 @@ QRect toPixels(const BaseUnits& u, int x, int y, int w, int h) {
 void buildDialog(const DialogTemplate& dialogTemplate, QWidget* dialog) {
     dialog->setFont(dialogFont());
     const BaseUnits units = baseUnitsOf(dialog);
-    QButtonGroup* radioGroup = nullptr;
+    RadioGroup* radioGroup = nullptr;
     for (const DialogItem& item : dialogTemplate.items) {
         QWidget* widget = makeControl(item, dialog, radioGroup);
         if (widget == nullptr) continue;

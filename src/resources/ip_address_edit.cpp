@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -88,6 +89,16 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
         const int index = static_cast<int>(found - fields_.begin());
         if (event->type() == QEvent::FocusIn) {
             current_ = index;
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
+                   !fields_[index]->hasSelectedText()) {
+            // A click selects the whole octet, as Tab does, so that an address
+            // typed after it replaces what the octet showed instead of going
+            // in around it. The field finishes the click first; a drag keeps
+            // the selection it made.
+            static_cast<QObject*>(fields_[index])->event(event);
+            fields_[index]->selectAll();
+            return true;
         } else if (event->type() == QEvent::KeyPress &&
                    handleKey(index, *static_cast<QKeyEvent*>(event))) {
             return true;

@@ -13,7 +13,8 @@ namespace korvane::ui {
 // next; a dot moves on too, except straight after such a move, when it is
 // swallowed; Backspace at the start of an octet goes back to the one before;
 // pasting a dotted address fills all four, pasted digits go in as typed ones,
-// other pasted text is refused; an octet above 255 is held at 255.
+// other pasted text is refused; an octet above 255 is held at 255; a click
+// into an octet selects it, as Tab does.
 // An empty field reads as 0. Keys sent to the control itself go to the octet
 // being edited.
 class IpAddressEdit : public QFrame {

@@ -20,7 +20,8 @@ inline constexpr const char* kAlreadyRunning = "An Instace of Korvane is Already
 // File, About...: the box's title and its lines under the name and version.
 inline constexpr const char* kAboutTitle = "About Korvane";
 inline constexpr const char* kAboutWhat =
-    "Simulates a drilling rig and sends its readings as WITS Level 0 frames over UDP or RS-232.";
+    "Simulates a drilling rig and sends its readings as WITS Level 0 frames over UDP, RS-232 or "
+    "TCP.";
 inline constexpr const char* kAboutLicence = "MIT licence";
 
 // Simulator Setup dialog.

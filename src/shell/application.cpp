@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "links/link_control.h"
 #include "platform/file_replacement.h"
@@ -33,6 +34,8 @@ int runApplication(SharedState& shared, LinkControl& control, FrontEnd& frontEnd
             frontEnd.alreadyRunning();
             return 0;
         }
+        if (std::function<void()> called = frontEnd.whenCalled())
+            lock->listenForCalls(std::move(called));
     }
 
     // The lock is ours, so no other copy is saving: what a save killed

@@ -35,6 +35,10 @@ public:
     virtual ~FrontEnd() = default;
     // Another copy holds the lock; the program then ends with 0, touching no file.
     virtual void alreadyRunning() = 0;
+    // What to do when a later copy calls this one (InstanceLock::callHolder),
+    // or nothing; it runs on a thread of the lock's own, for as long as the
+    // process lasts, so it captures nothing that the run destroys.
+    virtual std::function<void()> whenCalled() { return {}; }
     // Korvane.ini is loaded and no other thread runs yet.
     virtual void settingsLoaded() {}
     // Where startLink reports.

@@ -1,8 +1,10 @@
 #include "shell/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -30,9 +32,19 @@ struct NewsSink {
 
 namespace {
 
-// The window's classic size, which holds the tab control and a whole page when
-// the dialog font has 6 x 13 base units; larger fonts make it grow.
-constexpr QSize kClassicSize{478, 300};
+// Ctrl+Tab and Ctrl+PgDn go to the next page, Ctrl+Shift+Tab and Ctrl+PgUp to
+// the one before; 0 for any other key.
+int pageStep(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const bool tab = key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab;
+    if (modifiers == Qt::ControlModifier) {
+        if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_PageDown) return 1;
+        if (key.key() == Qt::Key_PageUp) return -1;
+    } else if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && tab) {
+        return -1;
+    }
+    return 0;
+}
 
 // Tab pages are all 302 x 134 dialog units.
 constexpr int kPageWidthDu = 302;
@@ -54,6 +66,7 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
     setFont(ui::dialogFont());
 
     tray_.onLeftClick = [this] { toggleFromTray(); };
+    tray_.onAvailabilityChange = [this] { trayAvailabilityChanged(); };
     tray_.show();
 
     // News comes on the link thread; the title changes on this one, through
@@ -70,6 +83,9 @@ MainWindow::MainWindow(SharedState& shared, LinkControl& control, TrayIcon& tray
 
     buildMenu();
     buildTabs();
+    // The page keys must reach the tabs wherever the focus is, before a page's
+    // control takes them for itself (Ctrl+PgDn in the rate box).
+    qApp->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() {
@@ -78,6 +94,7 @@ MainWindow::~MainWindow() {
         news_->window = nullptr;
     }
     tray_.onLeftClick = nullptr;
+    tray_.onAvailabilityChange = nullptr;
     // The pages go first: their timers must not fire into a half-destroyed window.
     delete currentPage_;
 }
@@ -113,10 +130,13 @@ void MainWindow::buildTabs() {
     const QRect tabRect(QPoint(units.x / 4, units.y / 8), tabSize);
     tabs_->setGeometry(tabRect);
 
+    // The client area is just what the menu and the tabs need, with the
+    // tabs' margin all round. (The classic 478 x 300 pixels were the outer
+    // size, frame and title bar included; as a client size they left a blank
+    // strip below and beside the pages.)
     const int menuHeight = menuBar()->sizeHint().height();
-    const QSize needed(tabRect.right() + 1 + units.x / 4,
-                       menuHeight + tabRect.bottom() + 1 + units.y / 8);
-    setFixedSize(kClassicSize.expandedTo(needed));
+    setFixedSize(tabRect.right() + 1 + units.x / 4,
+                 menuHeight + tabRect.bottom() + 1 + units.y / 8);
 
     tabs_->setCurrentIndex(static_cast<int>(Tab::Drilling));
     switchPage(tabs_->currentIndex());
@@ -188,11 +208,52 @@ void MainWindow::toggleFromTray() {
     if (windowVisible_ && !isMinimized()) {
         hide();
     } else {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        showNormal();
-        raise();
-        activateWindow();
+        bringBack();
     }
+}
+
+void MainWindow::bringBack() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::trayAvailabilityChanged() {
+    if (exiting_) return;
+    // Changing the flags hides the window; it is shown again as it was.
+    const bool wasShown = windowVisible_;
+    if (tray_.available()) {
+        setWindowFlag(Qt::Tool, true);
+        if (wasShown) show();
+    } else {
+        // Without a tray a hidden window, or a minimised one without a taskbar
+        // button, could not be reached again: it becomes an ordinary window
+        // and comes back.
+        setWindowFlag(Qt::Tool, false);
+        bringBack();
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const int step = pageStep(*static_cast<QKeyEvent*>(event));
+        if (step != 0 && widget != nullptr && widget->window() == this) {
+            // After the key's delivery: the switch destroys the page, and with
+            // it the control the key was meant for. Round from the last to the
+            // first, as the Windows tab control goes.
+            QMetaObject::invokeMethod(
+                this,
+                [this, step] {
+                    const int count = tabs_->count();
+                    tabs_->setCurrentIndex((tabs_->currentIndex() + step + count) % count);
+                },
+                Qt::QueuedConnection);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -16,8 +16,9 @@ struct SharedState;
 class TrayIcon;
 
 // The program's one window: a small fixed tool window, always on top while
-// shown, with a File menu and the four tab pages. Closing it only hides it;
-// File, Exit ends the program. It also names the link state in its title.
+// shown, with a File menu and the four tab pages. Closing it only hides it
+// (only minimises it while the desktop has no tray); File, Exit ends the
+// program. It also names the link state in its title.
 class MainWindow : public QMainWindow, public LinkUi {
     Q_OBJECT
 public:
@@ -51,11 +52,14 @@ public:
     // A left click on the tray icon hides a shown window and shows, restores
     // and activates a hidden or minimised one.
     void toggleFromTray();
+    // Shows, restores, raises and activates the window, whatever its state.
+    void bringBack();
 
 signals:
     void exitRequested(int exitCode);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -64,6 +68,7 @@ private:
     void buildMenu();
     void buildTabs();
     void switchPage(int index);
+    void trayAvailabilityChanged();
 
     SharedState& shared_;
     LinkControl& control_;

@@ -182,7 +182,6 @@ int main(int argc, char** argv) {
         window.setTitle("Korvane (Streaming UDP)");
         window.tabControl()->setCurrentIndex(tab);
         window.showCentred();
-        runFor(1100);  // one refresh of the Drilling page's displays
         saved = picture(window).save(QString::fromLocal8Bit(path), "PNG");
     }
     if (!saved) {

@@ -20,6 +20,13 @@ namespace korvane {
 
 namespace {
 
+// A copy that finds another running brings that one's window back, which
+// may have been hidden or lost, and says why it ends.
+void tellAlreadyRunning() {
+    InstanceLock::callHolder(ui::kCaption);  // an older copy may not listen: nothing lost
+    showAlreadyRunning();
+}
+
 class DesktopFrontEnd : public FrontEnd {
 public:
     DesktopFrontEnd(SharedState& shared, LinkControl& control, TrayIcon& tray,
@@ -29,7 +36,20 @@ public:
     // The window outlives the run, so that it is gone only once the link has stopped.
     ~DesktopFrontEnd() override = default;
 
-    void alreadyRunning() override { showAlreadyRunning(); }
+    void alreadyRunning() override { tellAlreadyRunning(); }
+
+    std::function<void()> whenCalled() override {
+        return [] {
+            // The window is looked for on its own thread, so a window that has
+            // gone is never touched.
+            QCoreApplication* app = QCoreApplication::instance();
+            if (app == nullptr) return;  // the program is ending
+            QMetaObject::invokeMethod(app, [] {
+                for (QWidget* widget : QApplication::topLevelWidgets())
+                    if (auto* window = qobject_cast<MainWindow*>(widget)) window->bringBack();
+            });
+        };
+    }
 
     void settingsLoaded() override {
         window_ = std::make_unique<MainWindow>(shared_, control_, tray_);
@@ -95,7 +115,7 @@ void showAlreadyRunning() {
 
 std::optional<InstanceLock> takeInstanceLock() {
     std::optional<InstanceLock> lock = InstanceLock::acquire(ui::kCaption);
-    if (!lock) showAlreadyRunning();
+    if (!lock) tellAlreadyRunning();
     return lock;
 }
 

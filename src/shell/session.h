@@ -18,7 +18,8 @@ class TrayIcon;
 // caption is not loaded yet).
 void showAlreadyRunning();
 
-// The single-instance guard with its message: nothing when another copy runs.
+// The single-instance guard: nothing when another copy runs, which is then
+// asked to show its window, and the operator is told.
 std::optional<InstanceLock> takeInstanceLock();
 
 struct SessionOptions {

@@ -41,6 +41,8 @@ SetupDialog::SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent)
     ui::buildDialog(ui::kSetupDialogTemplate, this);
     setModal(true);
     const LinkSettings& link = shared_.link;
+    openingInterrogated_ = link.interrogated;
+    openingBaudIndex_ = link.baudIndex;
 
     // Only this thread writes these fields, so reading them unlocked is safe.
     ui::control<ui::IpAddressEdit>(this, id::kIpAddressField)
@@ -197,6 +199,20 @@ void SetupDialog::accept() {
     if (!storeInterval()) return;
     if (result_ != nullptr) *result_ = medium_;
     QDialog::accept();
+}
+
+void SetupDialog::reject() {
+    // Cancel cancels: the saved settings then match the running link again.
+    // The lock is taken as the clicks take it; a busy link loses the undo as
+    // it would lose a click.
+    LinkSettings& link = shared_.link;
+    if (link.interrogated != openingInterrogated_ || link.baudIndex != openingBaudIndex_) {
+        withData(shared_.dataMutex, kDataWait, [&] {
+            link.interrogated = openingInterrogated_;
+            link.baudIndex = openingBaudIndex_;
+        });
+    }
+    QDialog::reject();
 }
 
 }  // namespace korvane

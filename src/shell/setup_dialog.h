@@ -10,8 +10,9 @@ struct SharedState;
 // File, Setup...: the link medium, the UDP peer, the COM port, the baud rate,
 // the TCP role with its port and listen address or host, streaming or
 // interrogated operation and the transmit interval.
-// The mode and the baud rate are stored the moment they are clicked (Cancel
-// keeps them); the addresses, ports, TCP role and interval only by OK. exec()
+// The mode and the baud rate are stored the moment they are clicked, and Cancel
+// puts back what they were at opening; the addresses, ports, TCP role and
+// interval are stored only by OK. exec()
 // returns 1 after OK, having written the chosen medium (1 UDP, 2 RS-232,
 // 3 TCP) to *medium, and 0 after Cancel, writing nothing.
 class SetupDialog : public QDialog {
@@ -20,6 +21,7 @@ public:
     SetupDialog(SharedState& shared, int32_t* medium, QWidget* parent = nullptr);
 
     void accept() override;
+    void reject() override;
 
 private:
     void chooseMedium(int32_t medium);
@@ -35,6 +37,9 @@ private:
     int32_t* result_;
     int32_t medium_;
     int32_t role_;
+    // What the clicks may have changed, as it was at opening.
+    int32_t openingInterrogated_;
+    int32_t openingBaudIndex_;
 };
 
 }  // namespace korvane

@@ -22,6 +22,9 @@ public:
 
     // Called on a left click on the icon.
     std::function<void()> onLeftClick;
+    // Called when the tray comes or goes (a panel that restarts, or one
+    // started after the program); available() then tells which.
+    std::function<void()> onAvailabilityChange;
 };
 
 // The desktop's tray: tip "Korvane", the rig icon.
@@ -37,6 +40,7 @@ public:
 
 private:
     std::unique_ptr<QSystemTrayIcon> icon_;
+    bool available_ = false;  // at the last look
 };
 
 }  // namespace korvane

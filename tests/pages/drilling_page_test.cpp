@@ -58,10 +58,9 @@ TEST_F(DrillingPageTest, FreshStartShowsTheDefaults) {
         EXPECT_EQ(pump->currentText(), QStringLiteral("90.00 ps/min"));
         EXPECT_TRUE(pump->isEnabled());
         EXPECT_TRUE(get<QCheckBox>(id::kCirculatePumpBoxes[n])->isChecked());
-        EXPECT_EQ(text(id::kPumpStrokesTexts[n]), QStringLiteral("Static"))
-            << "before the first refresh";
+        EXPECT_EQ(text(id::kPumpStrokesTexts[n]), QStringLiteral("0")) << "at once";
     }
-    EXPECT_EQ(text(id::kHoleDepthText), QStringLiteral("-.--"));
+    EXPECT_EQ(text(id::kHoleDepthText), QStringLiteral("0.00")) << "no placeholder";
 }
 
 TEST_F(DrillingPageTest, TypedRateIsReadOnEveryKeystroke) {

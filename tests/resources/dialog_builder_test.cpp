@@ -179,13 +179,15 @@ TEST(IpAddressEditTest, DotsAndThirdDigitsMoveToTheNextField) {
 }
 
 // Keys sent to the control itself, as the Windows address control takes them,
-// from an empty address: '\b' is Backspace, '\x16' Ctrl+V.
+// from an empty address (or one showing 0.0.0.0): '\b' is Backspace, '\x16'
+// Ctrl+V, '@' a click at the left end of the first octet.
 TEST(IpAddressEditTest, KeysGiveTheAddressTheWindowsControlWould) {
     const struct {
         const char* legend;
         const char* clipboard;
         const char* keys;
         std::array<int, 4> octets;
+        bool shownZeros = false;
     } cases[] = {
         {"dot after a full octet swallowed", "", "127.1.2.3", {127, 1, 2, 3}},
         {"dot after a short octet moves on", "", "127.0.0.1", {127, 0, 0, 1}},
@@ -193,14 +195,20 @@ TEST(IpAddressEditTest, KeysGiveTheAddressTheWindowsControlWould) {
         {"Backspace in an empty octet goes back", "", "12.3\b\b5", {125, 0, 0, 0}},
         {"256 and above held at 255", "", "256999.7", {255, 255, 7, 0}},
         {"pasted address fills all four", "10.20.30.4\n", "1\x16", {10, 20, 30, 4}},
+        {"a click selects the octet it gives", "", "@127.0.0.1", {127, 0, 0, 1}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.legend);
         IpAddressEdit edit;
+        if (c.shownZeros) edit.setOctets({0, 0, 0, 0});
+        edit.show();
         QGuiApplication::clipboard()->setText(QString::fromLatin1(c.clipboard));
         for (const char key : std::string(c.keys))
-            QTest::keyClick(&edit, key == '\x16' ? 'v' : key,
-                            key == '\x16' ? Qt::ControlModifier : Qt::NoModifier);
+            if (key == '@')
+                QTest::mouseClick(edit.field(0), Qt::LeftButton, {}, QPoint(2, 2));
+            else
+                QTest::keyClick(&edit, key == '\x16' ? 'v' : key,
+                                key == '\x16' ? Qt::ControlModifier : Qt::NoModifier);
         EXPECT_EQ(edit.octets(), c.octets);
     }
 }

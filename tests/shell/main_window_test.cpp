@@ -45,6 +45,10 @@ public:
     void click() {
         if (onLeftClick) onLeftClick();
     }
+    void setAvailable(bool has) {
+        hasTray = has;
+        if (onAvailabilityChange) onAvailabilityChange();
+    }
 
     bool hasTray = true;
     int shown = 0;
@@ -122,13 +126,41 @@ TEST_F(MainWindowTest, WholePageFitsInsideTheWindow) {
         EXPECT_TRUE(window.tabControl()->rect().contains(inTabs)) << "not clipped by the tabs";
     }
     EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "fixed size";
-    if (units.x == 6 && units.y == 13) {
-        EXPECT_EQ(window.size(), QSize(478, 300)) << "the classic size";
-    }
+    // Fitted to the tabs: no blank strip below or beside them beyond their margin.
+    const QRect tabs(window.tabControl()->mapTo(&window, QPoint(0, 0)),
+                     window.tabControl()->size());
+    EXPECT_LE(window.width() - 1 - tabs.right(), units.x / 4);
+    EXPECT_LE(window.height() - 1 - tabs.bottom(), units.y / 8);
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(window.windowFlags().testFlag(Qt::Tool)) << "no taskbar button";
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+}
+
+TEST_F(MainWindowTest, PageKeysSwitchPagesWhereverTheFocusIs) {
+    const struct {
+        const char* legend;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int page;
+    } cases[] = {
+        {"Ctrl+PgDn, not the rate box's", Qt::Key_PageDown, Qt::ControlModifier, 1},
+        {"Ctrl+Tab", Qt::Key_Tab, Qt::ControlModifier, 1},
+        {"Ctrl+Shift+Tab, round to the last", Qt::Key_Backtab,
+         Qt::ControlModifier | Qt::ShiftModifier, 3},
+        {"Ctrl+PgUp", Qt::Key_PageUp, Qt::ControlModifier, 3},
+    };
+    MainWindow window(shared, control, tray);
+    window.showCentred();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        window.tabControl()->setCurrentIndex(0);
+        QLineEdit* rate = window.currentPage()->findChild<QLineEdit*>();
+        rate->setFocus();
+        QTest::keyClick(rate, c.key, c.modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.tabControl()->currentIndex() == c.page; }));
+        EXPECT_EQ(shared.sim.ropChoice, 1) << "the rate stays";
+    }
 }
 
 TEST_F(MainWindowTest, FileMenuHoldsSetupAboutSeparatorExit) {
@@ -180,13 +212,27 @@ TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
 }
 
 TEST_F(MainWindowTest, WithoutATrayCloseMinimisesAndTheWindowKeepsATaskbarButton) {
-    tray.hasTray = false;
-    MainWindow window(shared, control, tray);
-    window.showCentred();
-    EXPECT_FALSE(window.windowFlags().testFlag(Qt::Tool));
-    EXPECT_FALSE(window.close()) << "hiding would lose the window for good";
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_TRUE(window.isMinimized());
+    const struct {
+        const char* legend;
+        bool trayAtStart;
+        bool hiddenWhenItGoes;
+    } cases[] = {
+        {"no tray at start", false, false},
+        {"the tray goes while the window shows", true, false},
+        {"the tray goes while the window is hidden: it shows itself", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.legend);
+        tray.hasTray = c.trayAtStart;
+        MainWindow window(shared, control, tray);
+        window.showCentred();
+        if (c.hiddenWhenItGoes) window.close();
+        if (c.trayAtStart) tray.setAvailable(false);
+        EXPECT_TRUE(window.isVisible() && window.windowVisible());
+        EXPECT_FALSE(window.windowFlags().testFlag(Qt::Tool));
+        EXPECT_FALSE(window.close()) << "hiding would lose the window for good";
+        EXPECT_TRUE(window.isVisible() && window.isMinimized());
+    }
 }
 
 TEST_F(MainWindowTest, TitleNamesEveryLinkState) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -208,7 +209,7 @@ TEST(SetupDialogTest, MediumButtonsSwitchFieldsAndKeepTheModeInForce) {
     EXPECT_FALSE(setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled());
 }
 
-TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
+TEST(SetupDialogTest, CancelPutsBackAClickedModeAndBaudRate) {
     SharedState shared;
     Opened setup(shared);
     setup.click(id::kInterrogativeRadio);
@@ -220,8 +221,8 @@ TEST(SetupDialogTest, CancelKeepsAClickedModeAndBaudRate) {
     EXPECT_EQ(setup.dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(setup.dialog.isVisible());
     EXPECT_EQ(setup.medium, kUntouched) << "Cancel writes no medium";
-    EXPECT_EQ(shared.link.interrogated, 1);
-    EXPECT_EQ(shared.link.baudIndex, 2);
+    EXPECT_EQ(shared.link.interrogated, 0) << "as at opening";
+    EXPECT_EQ(shared.link.baudIndex, 1);
 }
 
 // TCP: role, port and listen address or host are stored by OK, or refused
@@ -285,6 +286,28 @@ TEST(SetupDialogTest, TcpChoice) {
         EXPECT_TRUE(again.get<QRadioButton>(c.role)->isChecked());
         EXPECT_EQ(again.get<QLineEdit>(id::kTcpPortEdit)->text(), QString::fromLatin1(c.port));
     }
+}
+
+// As in a Windows dialog: the arrows choose within a group, round from the
+// last button to the first, and Tab lands on the group's choice.
+TEST(SetupDialogTest, ArrowsChooseWithinARadioGroupAndTabLandsOnTheChoice) {
+    SharedState shared;
+    shared.link.medium = kMediumTcp;
+    shared.link.interrogated = 1;
+    Opened setup(shared);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&setup.dialog));
+    const auto press = [](QWidget* from, Qt::Key key) {
+        from->setFocus();
+        QTest::keyClick(from, key);
+        return QApplication::focusWidget();
+    };
+    EXPECT_EQ(press(setup.get<QLineEdit>(id::kTcpPortEdit), Qt::Key_Tab),
+              setup.get<QRadioButton>(id::kInterrogativeRadio));
+    auto* udp = setup.get<QRadioButton>(id::kUdpRadio);
+    EXPECT_EQ(press(setup.get<QRadioButton>(id::kTcpRadio), Qt::Key_Down), udp);
+    EXPECT_TRUE(udp->isChecked() && setup.get<ui::IpAddressEdit>(id::kIpAddressField)->isEnabled())
+        << "chosen as by a click";
+    EXPECT_EQ(press(udp, Qt::Key_Up), setup.get<QRadioButton>(id::kTcpRadio));
 }
 
 TEST(SetupDialogTest, ModeClickIsLostWhileTheMutexIsHeld) {

@@ -4,12 +4,19 @@
 #include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSysInfo>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "gui_support.h"
 #include "instance_guard_probe.h"
+#include "korvane_version.h"
+#include "links/link_control.h"
+#include "shell/main_window.h"
 #include "shell/session.h"
+#include "shell/tray_icon.h"
+#include "simulation/shared_state.h"
 
 namespace korvane {
 namespace {
@@ -54,6 +61,30 @@ TEST(SingleInstanceTest, SecondCopyIsToldAndGetsNoLock) {
     first.reset();
     EXPECT_TRUE(takeInstanceLock().has_value()) << "free again once the first copy ends";
     EXPECT_EQ(modals.messages().size(), 1u) << "no message for the only copy";
+}
+
+TEST(SingleInstanceTest, SecondCopyBringsBackTheFirstCopysHiddenWindow) {
+    TempFolder work;
+    TempFolder runtime;
+    RuntimeDir dir(runtime.path());
+    SharedState shared;
+    LinkControl control;
+    SystemTrayIcon tray;  // none offscreen: hidden, the window is lost but for the call
+    SessionOptions options;
+    options.folder = work.path();
+    options.startClock = false;
+    options.linkDelay = std::chrono::milliseconds{0};
+    testing::ModalDriver modals;
+    const int code = runSession(shared, control, tray, options, [&](MainWindow& window) {
+        QTimer::singleShot(0, &window, [&] {
+            window.hide();
+            EXPECT_FALSE(takeInstanceLock().has_value());
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 3000));
+            window.exitAction()->trigger();
+        });
+    });
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(modals.messages().size(), 1u) << "and the second copy still says why it ends";
 }
 
 // The built program, twice. The second copy's message box cannot be answered
@@ -108,6 +139,38 @@ TEST(SingleInstanceTest, SecondProgramLeavesTheFirstAndItsFilesAlone) {
     }
     EXPECT_FALSE(std::filesystem::exists(work / "Korvane.ini"))
         << "a killed copy saves nothing either";
+}
+
+// Without a display the program says what to do instead of Qt's abort; its
+// help and version need none.
+TEST(DesktopProgramTest, AnswersWithoutADisplay) {
+    const struct {
+        QStringList arguments;
+        int status;
+        std::string output;  // the start of stdout, or else of stderr
+    } cases[] = {
+        {{}, 2, "No display: start korvane-headless, or korvane -platform offscreen\n"},
+        {{"--help"}, 0, "Usage: korvane "},
+        {{"--version"}, 0, std::string("korvane ") + kVersion + "\n"},
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(variable));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        // Windows always has a display.
+        if (c.status == 2 && QSysInfo::productType() == QLatin1String("windows")) continue;
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QDir(QCoreApplication::applicationDirPath())
+                          .filePath(QStringLiteral(KORVANE_EXECUTABLE)),
+                      c.arguments);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        const QByteArray out = program.readAllStandardOutput();
+        EXPECT_TRUE(
+            (out.isEmpty() ? program.readAllStandardError() : out).startsWith(c.output.c_str()));
+        EXPECT_EQ(program.exitCode(), c.status) << "and no abort";
+    }
 }
 
 }  // namespace

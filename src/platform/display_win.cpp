@@ -1,0 +1,7 @@
+#include "platform/display.h"
+
+namespace korvane {
+
+bool displayNamed() { return true; }
+
+}  // namespace korvane
