@@ -83,9 +83,9 @@ std::string readConnect(std::string_view text, HeadlessOptions& options) {
 
 const char* const kHeadlessUsage =
     "Usage: korvane-headless [options]\n"
-    "Runs the WITS simulator without a window, with the settings in Korvane.ini\n"
-    "in the working directory; SIGINT, SIGTERM or SIGHUP ends it and saves the\n"
-    "settings.\n"
+    "Runs the WITS simulator without a window, sending over UDP, RS-232 or TCP,\n"
+    "with the settings in Korvane.ini in the working directory;\n"
+    "SIGINT, SIGTERM or SIGHUP ends it and saves the settings.\n"
     "\n"
     "  --udp ADDRESS     send over UDP, port 5001; ADDRESS is the IPv4 peer\n"
     "  --serial N        send over RS-232 on COM port N (1 to 99): the entry COMN\n"
