@@ -166,9 +166,9 @@ TEST(DesktopProgramTest, AnswersWithoutADisplay) {
                           .filePath(QStringLiteral(KORVANE_EXECUTABLE)),
                       c.arguments);
         ASSERT_TRUE(program.waitForFinished(10000));
-        const QByteArray out = program.readAllStandardOutput();
-        EXPECT_TRUE(
-            (out.isEmpty() ? program.readAllStandardError() : out).startsWith(c.output.c_str()));
+        QByteArray out = program.readAllStandardOutput();
+        if (out.isEmpty()) out = program.readAllStandardError();
+        EXPECT_TRUE(out.replace("\r\n", "\n").startsWith(c.output.c_str())) << out.constData();
         EXPECT_EQ(program.exitCode(), c.status) << "and no abort";
     }
 }
