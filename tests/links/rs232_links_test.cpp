@@ -322,6 +322,7 @@ TEST_F(Rs232LinkTest, ADeviceThatGoesAwayIsReopenedWhenItComesBack) {
         }
         return false;
     };
+    control.timing.serialReopen = 100ms;
     for (LinkBody body : {rs232StreamingLink, rs232InterrogatedLink}) {
         const bool streaming = body == rs232StreamingLink;
         SCOPED_TRACE(streaming ? "streaming" : "interrogated");
@@ -338,7 +339,7 @@ TEST_F(Rs232LinkTest, ADeviceThatGoesAwayIsReopenedWhenItComesBack) {
         EXPECT_EQ(control.health.load(), LinkHealth::deviceGone);
         control.runningMedium = kMediumRs232;
         EXPECT_EQ(linkTitle(control), "Korvane (Not Connected)");
-        std::this_thread::sleep_for(1500ms);  // tries to reopen find nothing
+        std::this_thread::sleep_for(350ms);  // tries to reopen find nothing
         EXPECT_EQ(news.size(), 1u);
 
         testing::PseudoTerminal second;  // plugged back in

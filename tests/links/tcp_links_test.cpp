@@ -203,6 +203,7 @@ TEST_F(TcpLinkTest, AReceiverThatStopsReadingIsDisconnectedAndHoldsUpNoOne) {
         shared_.extraRecords.extraRecords[k] = {k, 1, 0, -1e30f};
     shared_.extraRecords.extraRecordCount = kExtraRecordSlots;
     shared_.sim.transmitExtraRecords = 1;
+    control_.timing.tcpStallTime = 300ms;
     ASSERT_EQ(start(tcpServerLink, 1), kLinkUp);
     Peer stalled = Peer::dial(control_.localPort.load());
     Peer healthy = Peer::dial(control_.localPort.load());

@@ -182,6 +182,8 @@ TEST_F(UdpLinkTest, StreamingFollowsWhoeverAnswersAndTakesTheirGas) {
 TEST_F(UdpLinkTest, StreamingIgnoresEmptyAndOversizedAnswers) {
     UdpSocket receiver = boundSocket(kLinkPort);
     UdpSocket answerer = boundSocket(kLoopbackAnyPort);
+    control_.timing.shortestPause = 100ms;
+    shared_.link.transmitInterval = 0.1f;
     ASSERT_EQ(start(udpStreamingLink), kLinkUp);
     Datagram first;
     ASSERT_TRUE(receive(receiver, &first).has_value());
