@@ -1,4 +1,4 @@
-// Link figures on loopback: interrogated UDP round trips, the processor time
+// Link figures on loopback: interrogated UDP round trips against a minimal echo, the processor time
 // of idle and streaming links, the streaming period, and how fast startLink
 // stops a running link. Every packet stays on 127.0.0.1.
 
@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -68,27 +69,81 @@ double percentile(std::vector<double> values, double fraction) {
     return values[static_cast<std::size_t>(fraction * (values.size() - 1))];
 }
 
-void BM_InterrogatedUdpRoundTrip(benchmark::State& state) {
-    Loopback link;
-    if (!link.start(kMediumUdp, 1)) return state.SkipWithError("link did not start");
-    UdpSocket client = *UdpSocket::open();
-    client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
-    const std::string request = "&&\r\n0140 5\r\n!!\r\n";
+// Round trips of `request` to `to`, each waiting for its answer; the
+// microseconds of each, and the size of the last answer. Empty when one failed.
+std::vector<double> udpRoundTripsUs(UdpSocket& client, const std::string& request,
+                                    const Ipv4Address& to, int count, long* answerBytes) {
     char buffer[65536];
     std::vector<double> micros;
-    micros.reserve(static_cast<std::size_t>(state.max_iterations));
-    for (auto _ : state) {
+    micros.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
         const auto sent = Clock::now();
-        client.sendTo(request.data(), request.size(), kLinkPort);
-        if (!client.waitReadable(1000ms) || client.receiveFrom(buffer, sizeof buffer).length <= 0)
-            return state.SkipWithError("no answer");
+        client.sendTo(request.data(), request.size(), to);
+        if (!client.waitReadable(1000ms)) return {};
+        *answerBytes = client.receiveFrom(buffer, sizeof buffer).length;
+        if (*answerBytes <= 0) return {};
         micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
     }
-    state.counters["p50_us"] = percentile(micros, 0.50);
-    state.counters["p99_us"] = percentile(micros, 0.99);
-    state.SetItemsProcessed(state.iterations());
+    return micros;
 }
-BENCHMARK(BM_InterrogatedUdpRoundTrip)->Iterations(20000)->UseRealTime();
+
+// The least a UDP answer can cost: a thread that waits for a datagram as the
+// link does and sends back as many bytes as the link's frame has.
+class MinimalUdpEcho {
+public:
+    explicit MinimalUdpEcho(std::size_t answerBytes)
+        : socket_(*UdpSocket::open()), answer_(answerBytes, '.') {
+        socket_.bind(Ipv4Address{{127, 0, 0, 1}, 0});
+        thread_ = std::thread([this] {
+            char buffer[65536];
+            while (!stop_.load()) {
+                if (!socket_.waitReadable(50ms)) continue;
+                const Datagram got = socket_.receiveFrom(buffer, sizeof buffer);
+                if (got.length > 0) socket_.sendTo(answer_.data(), answer_.size(), got.sender);
+            }
+        });
+    }
+    ~MinimalUdpEcho() {
+        stop_.store(true);
+        thread_.join();
+    }
+    Ipv4Address address() const { return *socket_.localAddress(); }
+
+private:
+    UdpSocket socket_;
+    std::string answer_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+void BM_InterrogatedUdpRoundTrip(benchmark::State& state) {
+    constexpr int kCount = 20000;
+    const std::string request = "&&\r\n0140 5\r\n!!\r\n";
+    for (auto _ : state) {
+        long answerBytes = 0;
+        std::vector<double> korvane;
+        {
+            Loopback link;
+            if (!link.start(kMediumUdp, 1)) return state.SkipWithError("link did not start");
+            UdpSocket client = *UdpSocket::open();
+            client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
+            korvane = udpRoundTripsUs(client, request, kLinkPort, kCount, &answerBytes);
+        }
+        if (korvane.empty()) return state.SkipWithError("no answer");
+        MinimalUdpEcho echo(static_cast<std::size_t>(answerBytes));
+        UdpSocket client = *UdpSocket::open();
+        client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
+        long echoed = 0;
+        const std::vector<double> minimal =
+            udpRoundTripsUs(client, request, echo.address(), kCount, &echoed);
+        if (minimal.empty()) return state.SkipWithError("no echo");
+        state.counters["p50_us"] = percentile(korvane, 0.50);
+        state.counters["p99_us"] = percentile(korvane, 0.99);
+        state.counters["echo_p50_us"] = percentile(minimal, 0.50);
+        state.counters["p50_ratio"] = percentile(korvane, 0.50) / percentile(minimal, 0.50);
+    }
+}
+BENCHMARK(BM_InterrogatedUdpRoundTrip)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // Processor time of the whole process while only the link works, as a
 // percentage of one core.

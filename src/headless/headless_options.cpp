@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "links/link_settings.h"
 #include "links/tcp_links.h"
-#include "shell/link_settings.h"
 #include "simulation/number_text.h"
 
 namespace korvane {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "links/link_timing.h"
 #include "platform/manual_reset_event.h"
 
 namespace korvane {
@@ -43,6 +44,9 @@ enum class NewsKind { health, connection };
 
 // The only contact between startLink and the running link thread.
 struct LinkControl {
+    // The periods and time-outs of startLink and the links; a test may
+    // shorten them before the first startLink.
+    LinkTiming timing;
     LinkObserver* observer = nullptr;  // set before the first startLink, if at all
     // Called on the link thread when health or receivers change, with a line
     // for the operator (the window refreshes its title; the headless runner

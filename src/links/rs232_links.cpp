@@ -6,14 +6,13 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 #include "links/link_control.h"
+#include "links/link_runner.h"
 #include "links/request_recognition.h"
 #include "links/serial_access.h"
-#include "links/transmit_pause.h"
+#include "links/transport.h"
 #include "simulation/shared_state.h"
-#include "wits/frame_builder.h"
 
 namespace korvane {
 
@@ -25,13 +24,9 @@ using std::chrono::milliseconds;
 constexpr auto kListenerPortWait = milliseconds{50};
 // A frame that cannot have the port within this long is dropped.
 constexpr auto kWriterPortWait = milliseconds{500};
-// How long the link thread waits for its listener to end before it gives up on it.
-constexpr auto kListenerStopWait = milliseconds{5000};
 // The listener's look at a writer waiting for the port: often enough that the
 // writer gets the port within a millisecond or so of the listener's read ending.
 constexpr auto kYieldPoll = milliseconds{1};
-// How often a port whose device went away is opened again.
-constexpr auto kReopenPeriod = milliseconds{1000};
 
 // The port the settings name, as the link opened it.
 struct PortChoice {
@@ -54,21 +49,6 @@ struct ListenerControl {
     std::atomic<bool> writerWaiting{false};
 };
 
-// Opens the port the settings name and, in the same look at them, reads the
-// transmit interval into `interval` if asked. Reports the link down and gives
-// no port when the settings cannot be had in time or the port will not open.
-SerialPortHandle openLinkPort(SharedState& shared, LinkControl& control, PortChoice& choice,
-                              float* interval = nullptr) {
-    const bool read = withData(shared.dataMutex, kDataWait, [&] {
-        choice.comPort = shared.link.comPort;
-        choice.baudIndex = shared.link.baudIndex;
-        if (interval) *interval = shared.link.transmitInterval;
-    });
-    SerialPortHandle port = read ? openSerialPort(choice.comPort, choice.baudIndex) : nullptr;
-    if (!port) reportLinkStatus(control, kLinkDown);
-    return port;
-}
-
 std::string portName(const PortChoice& choice) { return "COM" + std::to_string(choice.comPort); }
 
 // Says once, from whichever thread saw it first, that the device went away.
@@ -83,7 +63,7 @@ void reportGone(LinkControl& control, const PortChoice& choice) {
 // same port at the same rate: the operator chose it, and plugging the adapter
 // back in must be enough.
 SerialPortHandle reopenPort(LinkControl& control, const PortChoice& choice) {
-    if (control.linkStopEvent.waitFor(kReopenPeriod)) return nullptr;
+    if (control.linkStopEvent.waitFor(control.timing.serialReopen)) return nullptr;
     return openSerialPort(choice.comPort, choice.baudIndex);
 }
 
@@ -120,7 +100,7 @@ void rs232Listener(SharedState& shared, LinkControl& control,
                 }
             }
         }
-        if (pending && withData(shared.dataMutex, kDataWait,
+        if (pending && withData(shared.dataMutex, control.timing.dataWait,
                                 [&] { shared.sim.receivedGas.store(pendingGas); })) {
             pending = false;
         }
@@ -128,116 +108,148 @@ void rs232Listener(SharedState& shared, LinkControl& control,
     listener->done.set();
 }
 
+// A serial port carries frames as written; a request is a record that
+// carries 0140. Streaming, a listener thread reads what the peer sends back
+// while the link thread writes, each holding the port mutex; interrogated,
+// the link thread alone reads and answers. A device that goes away is opened
+// again every serialReopen, the same port at the same rate: the operator
+// chose it, and plugging the adapter back in must be enough.
+class SerialTransport final : public Transport {
+public:
+    SerialTransport(SharedState& shared, LinkControl& control, bool interrogated)
+        : shared_(shared),
+          control_(control),
+          interrogated_(interrogated),
+          listener_(std::make_shared<ListenerControl>()) {}
+
+    LinkOpen open() override {
+        LinkOpen opened;
+        opened.interrogated = interrogated_;
+        PortChoice& choice = listener_->choice;
+        const bool read = withData(shared_.dataMutex, control_.timing.dataWait, [&] {
+            choice.comPort = shared_.link.comPort;
+            choice.baudIndex = shared_.link.baudIndex;
+            opened.interval = shared_.link.transmitInterval;
+        });
+        if (read) listener_->port = openSerialPort(choice.comPort, choice.baudIndex);
+        opened.up = listener_->port != nullptr;
+        if (opened.up && !interrogated_) {
+            try {
+                listenerThread_ =
+                    std::thread(rs232Listener, std::ref(shared_), std::ref(control_), listener_);
+            } catch (const std::system_error&) {
+                // No listener: frames still go out, nothing is read back.
+            }
+        }
+        return opened;
+    }
+
+    Wake waitUntil(LinkClock::time_point due) override {
+        if (listener_->port->gone()) {
+            reportGone(control_, listener_->choice);
+            SerialPortHandle fresh = reopenPort(control_, listener_->choice);
+            if (control_.linkStopEvent.isSet()) return Wake::stop;
+            if (!fresh) return Wake::none;
+            listener_->writerWaiting.store(true);
+            {
+                std::lock_guard lock(listener_->portMutex);
+                listener_->port = std::move(fresh);
+            }
+            listener_->writerWaiting.store(false);
+            reportBack(control_, listener_->choice);
+            // The receiver has waited long enough: a frame goes out at once.
+            return Wake::beat;
+        }
+        const auto now = LinkClock::now();
+        const auto pause = due > now ? std::chrono::ceil<milliseconds>(due - now) : milliseconds{0};
+        if (control_.linkStopEvent.waitFor(pause)) return Wake::stop;
+        // Gone meanwhile, as the listener saw: the next wait opens it again.
+        return listener_->port->gone() ? Wake::none : Wake::beat;
+    }
+
+    void send(const FramePieces& pieces, Wake) override {
+        listener_->writerWaiting.store(true);
+        // A frame that cannot have the port within this long is dropped.
+        const bool havePort = listener_->portMutex.try_lock_for(kWriterPortWait);
+        listener_->writerWaiting.store(false);
+        if (!havePort) return;
+        for (const std::string_view piece : pieces) write(piece);
+        listener_->portMutex.unlock();
+    }
+
+    bool waitForRequests() override {
+        if (listener_->port->gone()) {
+            reportGone(control_, listener_->choice);
+            SerialPortHandle fresh = reopenPort(control_, listener_->choice);
+            if (!fresh) return false;
+            // What was asked of the old device is no request of the new one.
+            listener_->port = std::move(fresh);
+            reportBack(control_, listener_->choice);
+            received_ = ReceivedText{};
+            pending_ = false;
+        }
+        // The read waits up to about 100 ms, which paces this loop.
+        const int32_t got = readSerial(listener_->port.get(), received_.end(),
+                                       ReceivedText::kCapacity - received_.length() - 1);
+        if (got > 0) {
+            noteReceived(control_, {received_.end(), static_cast<std::size_t>(got)});
+            if (const auto gas = received_.add(static_cast<std::size_t>(got))) {
+                pending_ = true;
+                pendingGas_ = *gas;
+            }
+        }
+        return pending_;
+    }
+
+    // One frame per pending request; the gas it carried is stored once the
+    // frame is had.
+    void answer(const FramePieces& pieces) override {
+        shared_.sim.receivedGas.store(pendingGas_);
+        for (const std::string_view piece : pieces) write(piece);
+        pending_ = false;
+        pendingGas_ = 0.0f;
+    }
+    void noFrame() override {}  // answered on a later pass
+
+    void close() override {
+        if (listenerThread_.joinable()) {
+            listener_->stop.store(1);
+            if (listener_->done.waitFor(control_.timing.listenerStopWait)) {
+                listenerThread_.join();  // it has only to return
+            } else {
+                listenerThread_.detach();  // it keeps its share of the port until it ends
+            }
+        }
+        listener_.reset();
+    }
+
+private:
+    void write(std::string_view piece) {
+        if (writeSerial(listener_->port.get(), piece, &control_.linkStopEvent) == 0)
+            noteSent(control_, piece);
+    }
+
+    SharedState& shared_;
+    LinkControl& control_;
+    bool interrogated_;
+    // The port, shared with the listener when streaming.
+    std::shared_ptr<ListenerControl> listener_;
+    std::thread listenerThread_;
+    ReceivedText received_;  // interrogated only
+    bool pending_ = false;
+    float pendingGas_ = 0.0f;
+};
+
 }  // namespace
 
 void rs232StreamingLink(SharedState& shared, LinkControl& control) {
-    auto listener = std::make_shared<ListenerControl>();
-    float interval = 0.0f;
-    listener->port = openLinkPort(shared, control, listener->choice, &interval);
-    if (!listener->port) return;
-
-    std::thread listenerThread;
-    try {
-        listenerThread = std::thread(rs232Listener, std::ref(shared), std::ref(control), listener);
-    } catch (const std::system_error&) {
-        // No listener: frames still go out, nothing is read back.
-    }
-    reportLinkStatus(control, kLinkUp);
-
-    std::vector<char> frame(kFrameBufferSize);
-    for (;;) {
-        if (listener->port->gone()) {
-            reportGone(control, listener->choice);
-            SerialPortHandle fresh = reopenPort(control, listener->choice);
-            if (control.linkStopEvent.isSet()) break;
-            if (!fresh) continue;
-            listener->writerWaiting.store(true);
-            {
-                std::lock_guard lock(listener->portMutex);
-                listener->port = std::move(fresh);
-            }
-            listener->writerWaiting.store(false);
-            reportBack(control, listener->choice);
-            // The receiver has waited long enough: a frame goes out at once.
-        } else {
-            // Read afresh before every pause so a new interval applies from
-            // the next frame; while the mutex is busy the last value stands.
-            withData(shared.dataMutex, kDataWait, [&] { interval = shared.link.transmitInterval; });
-            if (control.linkStopEvent.waitFor(transmitPause(interval))) break;
-            if (listener->port->gone()) continue;  // seen by the listener meanwhile
-        }
-        std::size_t length = 0;
-        const bool built = withData(shared.dataMutex, kDataWait,
-                                    [&] { length = buildFrame(shared, frame.data()); });
-        if (!built) continue;
-
-        listener->writerWaiting.store(true);
-        const bool havePort = listener->portMutex.try_lock_for(kWriterPortWait);
-        listener->writerWaiting.store(false);
-        if (!havePort) continue;
-        const bool written =
-            writeSerial(listener->port.get(), {frame.data(), length}, &control.linkStopEvent) == 0;
-        listener->portMutex.unlock();
-        if (written) noteSent(control, {frame.data(), length});
-    }
-
-    if (listenerThread.joinable()) {
-        listener->stop.store(1);
-        if (listener->done.waitFor(kListenerStopWait)) {
-            listenerThread.join();  // it has only to return
-        } else {
-            listenerThread.detach();  // it keeps its share of the port until it ends
-        }
-    }
-    listener.reset();
-    reportLinkStatus(control, kLinkDown);
+    SerialTransport serial(shared, control, false);
+    runLink(shared, control, serial);
 }
 
 void rs232InterrogatedLink(SharedState& shared, LinkControl& control) {
-    PortChoice choice;
-    SerialPortHandle port = openLinkPort(shared, control, choice);
-    if (!port) return;
-    reportLinkStatus(control, kLinkUp);
-
-    std::vector<char> frame(kFrameBufferSize);
-    ReceivedText received;
-    bool pending = false;
-    float pendingGas = 0.0f;
-    while (!control.linkStopEvent.isSet()) {
-        if (port->gone()) {
-            reportGone(control, choice);
-            SerialPortHandle fresh = reopenPort(control, choice);
-            if (!fresh) continue;
-            // What was asked of the old device is no request of the new one.
-            port = std::move(fresh);
-            reportBack(control, choice);
-            received = ReceivedText{};
-            pending = false;
-        }
-        // The read waits up to about 100 ms, which paces this loop.
-        const int32_t got =
-            readSerial(port.get(), received.end(), ReceivedText::kCapacity - received.length() - 1);
-        if (got > 0) {
-            noteReceived(control, {received.end(), static_cast<std::size_t>(got)});
-            if (const auto gas = received.add(static_cast<std::size_t>(got))) {
-                pending = true;
-                pendingGas = *gas;
-            }
-        }
-        if (!pending) continue;
-        std::size_t length = 0;
-        const bool built = withData(shared.dataMutex, kDataWait, [&] {
-            length = buildFrame(shared, frame.data());
-            shared.sim.receivedGas.store(pendingGas);
-        });
-        if (!built) continue;  // answered on a later pass
-        if (writeSerial(port.get(), {frame.data(), length}, &control.linkStopEvent) == 0)
-            noteSent(control, {frame.data(), length});
-        pending = false;
-        pendingGas = 0.0f;
-    }
-    port.reset();
-    reportLinkStatus(control, kLinkDown);
+    SerialTransport serial(shared, control, true);
+    runLink(shared, control, serial);
 }
 
 }  // namespace korvane

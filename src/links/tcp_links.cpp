@@ -2,78 +2,45 @@
 
 #include <algorithm>
 #include <chrono>
-#include <iterator>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include "links/link_control.h"
-#include "links/request_recognition.h"
-#include "links/transmit_pause.h"
-#include "links/udp_links.h"
+#include "links/link_runner.h"
+#include "links/peer_text.h"
+#include "links/tcp_dialler.h"
+#include "links/tcp_peers.h"
+#include "links/transport.h"
 #include "platform/tcp_socket.h"
 #include "simulation/shared_state.h"
-#include "wits/frame_builder.h"
 
 namespace korvane {
 
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
+using tcp::Clock;
+using tcp::Gone;
+using tcp::Peer;
+using tcp::Peers;
 
-// Bytes kept for one receiver beyond what the system holds for it: a few of
-// the widest frames. What does not fit waits (an answer) or is skipped (a
-// streamed frame) until the receiver takes more.
-constexpr std::size_t kQueueCapacity = 64 * 1024;
-// A receiver whose queue is full and that has taken nothing for this long has
-// stopped reading; one that reads a burst slowly has not.
-constexpr auto kStallTime = 2000ms;
-// One receive takes at most this much...
-constexpr std::size_t kReadChunk = 16 * 1024;
-// ...and one wake-up at most this much from one receiver, so a receiver that
-// floods the link cannot keep it from the others.
-constexpr std::size_t kReadBudget = 64 * 1024;
 // The longest wait for sockets before the stop event is looked at again,
 // well inside startLink's stop time.
 constexpr auto kPollSlice = 50ms;
-// The settings are copied once at start-up; the main thread may be holding
-// the data mutex for a dialog.
-constexpr auto kSettingsWait = 5000ms;
-// The client's pause before trying again, doubled after each failure up to
-// the longest; a connection that stood kStandingTime starts again from the
-// first, so a server that accepts and resets at once is tried ever less often.
-constexpr auto kFirstRetry = 1000ms;
-constexpr auto kLongestRetry = 10000ms;
-constexpr auto kStandingTime = 10000ms;
-// A server whose port another program holds tries to listen again this often.
-constexpr auto kListenRetry = 2000ms;
 // With no descriptors left, accepting fails at once while the listener stays
 // readable: it is left unwatched this long, so the wait does not spin.
 constexpr auto kAcceptPause = 100ms;
 // Running out of descriptors is said once, and again only after this long
 // without running out.
 constexpr auto kOutOfDescriptorsQuiet = 10000ms;
-// A connection attempt that has not completed in this long has failed (the
-// system would otherwise keep trying for minutes).
-constexpr auto kConnectTimeout = 5000ms;
 // How long a starting client waits for its first connection before it reports
 // itself up, so that a receiver that is there is shown connected at once.
 constexpr auto kFirstConnectWait = 200ms;
-// Refused connections are reported at most this often; a flood of them would
-// otherwise flood the operator.
-constexpr auto kRefusalReportGap = 1000ms;
+// Until then it looks this often.
+constexpr auto kFirstConnectLook = 10ms;
 // Connections taken per wake-up; more wait for the next one.
 constexpr int kAcceptsPerWake = 64;
-// Answers sent to one receiver per pass; the rest wait for the next pass, and
-// its further requests in the system's buffers, so a receiver that asks
-// without pause cannot keep the link from the others.
-constexpr long long kAnswersPerPass = 64;
 constexpr uint16_t kHighestPort = 65535;
 
 // What a link thread reads from the settings, once, at start-up.
@@ -86,10 +53,10 @@ struct TcpSettings {
     std::size_t receiverLimit = kDefaultTcpReceiverLimit;
 };
 
-std::optional<TcpSettings> copySettings(SharedState& shared) {
+std::optional<TcpSettings> copySettings(SharedState& shared, std::chrono::milliseconds wait) {
     TcpSettings settings;
     bool valid = true;
-    const bool copied = withData(shared.dataMutex, kSettingsWait, [&] {
+    const bool copied = withData(shared.dataMutex, wait, [&] {
         const LinkSettings& link = shared.link;
         settings.interrogated = link.interrogated != 0;
         settings.interval = link.transmitInterval;
@@ -132,481 +99,24 @@ std::string listenProblem(SocketError error, const Ipv4Address& listenOn) {
     return {};
 }
 
-// Builds the frame of the moment into a buffer of its own.
-class FrameSource {
-public:
-    explicit FrameSource(SharedState& shared)
-        : shared_(shared), buffer_(std::make_unique<char[]>(kFrameBufferSize)) {}
-
-    // The frame, or nothing when the data mutex could not be had in time.
-    std::optional<std::string_view> build() {
-        std::size_t length = 0;
-        if (!withData(shared_.dataMutex, kDataWait,
-                      [&] { length = buildFrame(shared_, buffer_.get()); }))
-            return std::nullopt;
-        return std::string_view(buffer_.get(), length);
-    }
-
-private:
-    SharedState& shared_;
-    std::unique_ptr<char[]> buffer_;
-};
-
-// When the next streamed frame is due. The interval is read afresh for every
-// pause, so a new one applies from the next frame.
-class FrameClock {
-public:
-    FrameClock(SharedState& shared, float interval, Clock::time_point now)
-        : shared_(shared), interval_(interval), due_(now + transmitPause(interval)) {}
-
-    bool due(Clock::time_point now) const { return now >= due_; }
-    void sendAt(Clock::time_point now) { due_ = now; }
-    // Keeps the beat; after a hold-up the next frame is a whole pause away
-    // rather than a burst of late ones.
-    void sent(Clock::time_point now) {
-        withData(shared_.dataMutex, kDataWait, [&] { interval_ = shared_.link.transmitInterval; });
-        const auto pause = transmitPause(interval_);
-        due_ += pause;
-        if (due_ <= now) due_ = now + pause;
-    }
-    Clock::time_point next() const { return due_; }
-
-private:
-    SharedState& shared_;
-    float interval_;
-    Clock::time_point due_;
-};
-
 // The wait for sockets: up to the next thing due, at most one slice.
-std::chrono::milliseconds waitUntil(Clock::time_point now, Clock::time_point next) {
+std::chrono::milliseconds sliceUntil(Clock::time_point now, Clock::time_point next) {
     if (next <= now) return 0ms;
     return std::min(std::chrono::ceil<std::chrono::milliseconds>(next - now),
                     std::chrono::milliseconds(kPollSlice));
 }
 
-// Why a connection is being dropped.
-enum class Gone { no, closed, stalled };
-
-// One connection: a receiver of the server, or the client's receiver.
-struct Peer {
-    TcpConnection connection;
-    std::string label;  // "#3 127.0.0.1:40312", as --echo and the notes show it
-    std::string queue;  // bytes the system has not taken yet, from queueStart on
-    std::size_t queueStart = 0;
-    RequestRecords records;
-    long long owed = 0;  // requests not yet answered
-    Gone gone = Gone::no;
-    // The peer shut down its sending side: it asks no more, but may still
-    // read what it is owed, or what is streamed.
-    bool ended = false;
-    // Whether the poll can tell this ended peer's failure from its end; some
-    // systems report the end itself as a hang-up, for as long as it lasts.
-    bool failuresShow = true;
-    bool full = false;            // something did not fit in the queue since it last took bytes
-    bool fresh = true;            // a streamed frame of its own is due at once
-    Clock::time_point lastTaken;  // when the system last took bytes for it
-    std::optional<std::size_t> pollIndex;
-
-    std::size_t waiting() const { return queue.size() - queueStart; }
-};
-
-// The connections of one link and everything that moves on them.
-class Peers {
-public:
-    // `streamToEnded`: a peer that has ended its sending side is still
-    // streamed to (a receiver of the server may only listen); the client's
-    // server that ends has closed, and is dialled again.
-    Peers(SharedState& shared, LinkControl& control, bool interrogated, bool streamToEnded)
-        : shared_(shared),
-          control_(control),
-          interrogated_(interrogated),
-          streamToEnded_(streamToEnded),
-          buffer_(kReadChunk) {}
-
-    std::size_t count() const { return peers_.size(); }
-
-    void add(TcpConnection connection, std::string label, Clock::time_point now) {
-        Peer& peer = peers_.emplace_back(std::move(connection));
-        peer.label = std::move(label);
-        peer.lastTaken = now;
-    }
-
-    // A peer that has ended is not read from again: it is watched for room
-    // to write while it has bytes to take, else for a failure alone.
-    void watch(SocketPoll& poll) {
-        for (Peer& peer : peers_) {
-            peer.pollIndex.reset();
-            if (!peer.ended)
-                peer.pollIndex =
-                    poll.add(peer.connection, peer.waiting() > 0, peer.owed < kAnswersPerPass);
-            else if (peer.waiting() > 0 || peer.failuresShow)
-                peer.pollIndex = poll.add(peer.connection, peer.waiting() > 0, false);
-        }
-    }
-
-    // True while answers are owed that could go out now: a pass left them
-    // for the next one. Answers waiting for room wait for the socket instead.
-    bool behind() const {
-        return std::any_of(peers_.begin(), peers_.end(), [](const Peer& p) {
-            return p.owed > 0 && p.gone == Gone::no && p.waiting() == 0;
-        });
-    }
-
-    // Reads and writes whatever the poll found ready.
-    void service(const SocketPoll& poll, Clock::time_point now) {
-        for (Peer& peer : peers_) {
-            if (!peer.pollIndex) continue;
-            if (peer.gone == Gone::no && peer.ended && peer.waiting() == 0 &&
-                poll.readable(*peer.pollIndex))
-                probe(peer);
-            if (peer.gone == Gone::no && !peer.ended && peer.owed < kAnswersPerPass &&
-                poll.readable(*peer.pollIndex))
-                read(peer);
-            if (peer.gone == Gone::no && poll.writable(*peer.pollIndex)) flush(peer, now);
-        }
-    }
-
-    // One frame per request received, to the peer that sent it, as fast as
-    // its socket takes them. The frame is built once for all answers of this
-    // pass; when it cannot be built the requests stay owed for the next pass.
-    void answer(FrameSource& frames, Clock::time_point now) {
-        std::optional<std::string_view> frame;
-        bool built = false;
-        for (Peer& peer : peers_) {
-            if (peer.owed == 0 || peer.gone != Gone::no) continue;
-            if (!built) {
-                frame = frames.build();
-                built = true;
-            }
-            if (!frame) return;
-            for (long long n = 0;
-                 n < kAnswersPerPass && peer.owed > 0 && deliver(peer, *frame, now); ++n)
-                --peer.owed;
-        }
-    }
-
-    void broadcast(std::string_view frame, Clock::time_point now) {
-        for (Peer& peer : peers_) {
-            deliver(peer, frame, now);
-            peer.fresh = false;
-        }
-    }
-
-    // A frame of their own for the receivers that have just come.
-    bool anyFresh() const {
-        return std::any_of(peers_.begin(), peers_.end(), [](const Peer& p) { return p.fresh; });
-    }
-    void greet(std::string_view frame, Clock::time_point now) {
-        for (Peer& peer : peers_)
-            if (std::exchange(peer.fresh, false)) deliver(peer, frame, now);
-    }
-
-    // Marks the connections that are done: a peer that stopped reading, and
-    // one that has ended and has been given all it asked for.
-    void settle(Clock::time_point now) {
-        for (Peer& peer : peers_) {
-            if (peer.gone != Gone::no) continue;
-            if (peer.full && now - peer.lastTaken >= kStallTime)
-                peer.gone = Gone::stalled;
-            else if (peer.ended && (interrogated_ || !streamToEnded_) && peer.owed == 0 &&
-                     peer.waiting() == 0)
-                peer.gone = Gone::closed;
-        }
-    }
-
-    // Drops the connections that went away, then tells `dropped` about each.
-    template <typename Dropped>
-    void sweep(Dropped&& dropped) {
-        const auto end = std::stable_partition(peers_.begin(), peers_.end(),
-                                               [](const Peer& p) { return p.gone == Gone::no; });
-        std::vector<Peer> gone(std::make_move_iterator(end), std::make_move_iterator(peers_.end()));
-        peers_.erase(end, peers_.end());
-        for (Peer& peer : gone) {
-            peer.connection.close();
-            dropped(peer);
-        }
-    }
-
-    void closeAll() { peers_.clear(); }
-
-private:
-    void read(Peer& peer) {
-        std::size_t budget = kReadBudget;
-        while (budget > 0) {
-            const std::size_t asked = std::min(budget, buffer_.size());
-            const TcpTransfer got = peer.connection.receive(buffer_.data(), asked);
-            if (got.closed) peer.gone = Gone::closed;
-            if (got.ended) peer.ended = true;
-            if (got.bytes == 0) return;
-            const std::string_view data(buffer_.data(), got.bytes);
-            noteReceived(control_, data, peer.label);
-            const RequestRecords::Found found = peer.records.add(data);
-            // With several receivers the latest reading wins.
-            if (found.gas) shared_.sim.receivedGas.store(*found.gas);
-            if (interrogated_) peer.owed += found.requests;
-            if (got.bytes < asked) return;  // nothing more waiting
-            budget -= got.bytes;
-        }
-    }
-
-    // An ended peer the poll reports: failed (reset), or merely ended on a
-    // system that reports that as a hang-up, where only sends can tell.
-    static void probe(Peer& peer) {
-        if (peer.connection.hasFailed())
-            peer.gone = Gone::closed;
-        else
-            peer.failuresShow = false;
-    }
-
-    static void taken(Peer& peer, std::size_t bytes, Clock::time_point now) {
-        if (bytes == 0) return;
-        peer.lastTaken = now;
-        peer.full = false;
-    }
-
-    void flush(Peer& peer, Clock::time_point now) {
-        while (peer.waiting() > 0) {
-            const TcpTransfer sent =
-                peer.connection.send(peer.queue.data() + peer.queueStart, peer.waiting());
-            if (sent.closed) {
-                peer.gone = Gone::closed;
-                return;
-            }
-            if (sent.bytes == 0) return;
-            taken(peer, sent.bytes, now);
-            peer.queueStart += sent.bytes;
-        }
-        peer.queue.clear();
-        peer.queueStart = 0;
-    }
-
-    // Hands a frame to the system, queueing what it does not take at once.
-    // False when the frame does not fit in the queue now (nothing of it left).
-    bool deliver(Peer& peer, std::string_view frame, Clock::time_point now) {
-        if (peer.gone != Gone::no) return false;
-        if (peer.waiting() > 0 && peer.waiting() + frame.size() > kQueueCapacity) {
-            peer.full = true;
-            return false;
-        }
-        std::string_view rest = frame;
-        if (peer.waiting() == 0) {
-            const TcpTransfer sent = peer.connection.send(rest.data(), rest.size());
-            if (sent.closed) {
-                peer.gone = Gone::closed;
-                return false;
-            }
-            taken(peer, sent.bytes, now);
-            rest.remove_prefix(sent.bytes);
-        }
-        if (!rest.empty()) {
-            // The sent part goes once it is the larger part, so each byte
-            // moves at most once more on average.
-            if (peer.queueStart > peer.waiting()) {
-                peer.queue.erase(0, peer.queueStart);
-                peer.queueStart = 0;
-            }
-            peer.queue.append(rest);
-        }
-        noteSent(control_, frame, peer.label);
-        return true;
-    }
-
-    SharedState& shared_;
-    LinkControl& control_;
-    bool interrogated_;
-    bool streamToEnded_;
-    std::vector<char> buffer_;
-    std::vector<Peer> peers_;
-};
-
-// Connections refused at the limit, told to the operator at most once every
-// kRefusalReportGap.
-class Refusals {
-public:
-    void add(const std::string& label) {
-        ++unreported_;
-        last_ = label;
-    }
-    void report(LinkControl& control, std::size_t limit, Clock::time_point now) {
-        if (unreported_ == 0 || (reported_ && now - lastReport_ < kRefusalReportGap)) return;
-        std::string note = "Receiver " + last_ + " refused: " + std::to_string(limit) +
-                           " receivers are connected, the most allowed";
-        if (unreported_ > 1) note += " (" + std::to_string(unreported_ - 1) + " more refused)";
-        tellNews(control, note, NewsKind::connection);
-        unreported_ = 0;
-        reported_ = true;
-        lastReport_ = now;
-    }
-
-private:
-    long long unreported_ = 0;
-    std::string last_;
-    bool reported_ = false;
-    Clock::time_point lastReport_;
-};
-
-// A host name looked up on a thread of its own: a name server that does not
-// answer must not keep the link from seeing a stop.
-struct Lookup {
-    std::mutex mutex;
-    bool done = false;
-    std::optional<Ipv4Address> address;
-    std::string why;  // when there is no address
-};
-
-std::shared_ptr<Lookup> startLookup(const std::string& host, uint16_t port) {
-    auto lookup = std::make_shared<Lookup>();
-    const auto run = [lookup, host, port] {
-        std::string why;
-        const std::optional<Ipv4Address> address = resolveIpv4(host, port, &why);
-        std::lock_guard lock(lookup->mutex);
-        lookup->address = address;
-        lookup->why = why;
-        lookup->done = true;
-    };
-    try {
-        std::thread(run).detach();
-    } catch (const std::system_error&) {
-        run();  // no thread to be had: look it up here, waiting if need be
-    }
-    return lookup;
-}
-
-std::string secondsText(std::chrono::milliseconds delay) {
-    return std::to_string(std::chrono::duration_cast<std::chrono::seconds>(delay).count()) + " s";
-}
-
-// The client's one connection and its attempts to make it.
-class Dialler {
-public:
-    Dialler(std::string host, uint16_t port) : host_(std::move(host)), port_(port) {}
-
-    std::string endpoint() const { return host_ + ":" + std::to_string(port_); }
-
-    // Starts an attempt when one is due, or takes a finished lookup further.
-    // A failure is described in `failure`.
-    void advance(Clock::time_point now, std::string& failure) {
-        if (!pending_ && !lookup_ && now >= retryAt_) {
-            if (const std::optional<Ipv4Address> literal = parseAddress(host_, port_))
-                connect(*literal, now, failure);
-            else
-                lookup_ = startLookup(host_, port_);
-        }
-        if (lookup_) {
-            std::optional<Ipv4Address> address;
-            std::string why;
-            {
-                std::lock_guard lock(lookup_->mutex);
-                if (!lookup_->done) return;
-                address = lookup_->address;
-                why = lookup_->why;
-            }
-            lookup_.reset();
-            if (address)
-                connect(*address, now, failure);
-            else
-                failure = "Cannot find " + host_ + (why.empty() ? "" : " (" + why + ")");
-        }
-    }
-
-    void watch(SocketPoll& poll) {
-        if (pending_) pollIndex_ = poll.add(*pending_, true);
-    }
-
-    // The connection once it stands; a failed or timed-out attempt is
-    // described in `failure`.
-    std::optional<TcpConnection> finish(const SocketPoll& poll, Clock::time_point now,
-                                        std::string& failure) {
-        if (!pending_) return std::nullopt;
-        if (poll.writable(pollIndex_)) {
-            std::optional<TcpConnection> made = std::exchange(pending_, std::nullopt);
-            if (made->connectOutcome()) {
-                madeAt_ = now;
-                return made;
-            }
-            failure = "Cannot connect to " + endpoint();
-        } else if (now >= deadline_) {
-            pending_.reset();
-            failure = "No answer from " + endpoint();
-        }
-        return std::nullopt;
-    }
-
-    // Schedules the next attempt; the pause it takes, for the note.
-    std::chrono::milliseconds retryLater(Clock::time_point now) {
-        if (madeAt_ && now - *madeAt_ >= kStandingTime) delay_ = kFirstRetry;
-        madeAt_.reset();
-        const std::chrono::milliseconds pause = delay_;
-        retryAt_ = now + pause;
-        delay_ = std::min(delay_ * 2, std::chrono::milliseconds(kLongestRetry));
-        return pause;
-    }
-
-    // When something is next due: an attempt, or the end of the one under way.
-    Clock::time_point next(Clock::time_point now) const {
-        if (pending_) return deadline_;
-        if (lookup_) return now + kPollSlice;
-        return retryAt_;
-    }
-
-private:
-    void connect(const Ipv4Address& address, Clock::time_point now, std::string& failure) {
-        pending_ = TcpConnection::startConnect(address);
-        deadline_ = now + kConnectTimeout;
-        if (!pending_) failure = "Cannot connect to " + endpoint();
-    }
-
-    std::string host_;
-    uint16_t port_;
-    std::optional<TcpConnection> pending_;
-    std::shared_ptr<Lookup> lookup_;
-    std::size_t pollIndex_ = 0;
-    Clock::time_point deadline_;
-    Clock::time_point retryAt_;  // the first attempt is due at once
-    std::chrono::milliseconds delay_ = kFirstRetry;
-    std::optional<Clock::time_point> madeAt_;  // when the standing connection was made
-};
-
-}  // namespace
-
-std::string tcpEndpointText(const LinkSettings& link) {
-    const std::string port = ":" + std::to_string(link.tcpPort);
-    if (link.tcpRole == kTcpClient) return link.tcpHost + port;
-    return peerText(link.tcpListenAddress) + port;
-}
-
-bool isTcpHost(std::string_view host) {
-    if (host.empty() || host.size() > kMaxHostLength) return false;
-    const bool allowed = std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '_' || c == '.';
-    });
-    if (!allowed) return false;
-    // Each dot-separated label is there and neither starts nor ends with '-'.
-    bool numeric = true;
-    for (std::size_t start = 0; start <= host.size();) {
-        const std::size_t dot = std::min(host.find('.', start), host.size());
-        const std::string_view label = host.substr(start, dot - start);
-        if (label.empty() || label.front() == '-' || label.back() == '-') return false;
-        numeric = numeric && std::all_of(label.begin(), label.end(),
-                                         [](char c) { return c >= '0' && c <= '9'; });
-        start = dot + 1;
-    }
-    // Digits and dots alone are an address, and must be a whole one.
-    return !numeric || parseAddress(std::string(host), 0).has_value();
-}
-
-// The server's listening socket: made again every kListenRetry while another
+// The server's listening socket: made again every tcpListenRetry while another
 // program holds the port, and left unwatched for a moment when accepting
 // fails for want of descriptors.
 class Listening {
 public:
-    explicit Listening(const Ipv4Address& on) : on_(on) {}
+    Listening(const Ipv4Address& on, std::chrono::milliseconds retry) : on_(on), retry_(retry) {}
 
     // Listens; false with the reason in `why` when it cannot.
     bool open(Clock::time_point now, SocketError& why) {
         listener_ = TcpListener::listen(on_, &why);
-        retryAt_ = now + kListenRetry;
+        retryAt_ = now + retry_;
         return listener_.has_value();
     }
     bool isOpen() const { return listener_.has_value(); }
@@ -644,6 +154,7 @@ public:
 
 private:
     Ipv4Address on_;
+    std::chrono::milliseconds retry_;
     std::optional<TcpListener> listener_;
     std::optional<std::size_t> index_;
     Clock::time_point retryAt_;
@@ -651,183 +162,288 @@ private:
     std::optional<Clock::time_point> lastShortage_;
 };
 
-void tcpServerLink(SharedState& shared, LinkControl& control) {
-    const std::optional<TcpSettings> settings = copySettings(shared);
-    if (!settings) {
-        reportLinkStatus(control, kLinkDown);
-        return;
+// Receivers connect to the link, up to tcpReceiverLimit; each pass polls the
+// listener and every receiver at once. A TCP request is every complete
+// record a receiver sends, answered to that receiver alone.
+class TcpServerTransport final : public Transport {
+public:
+    TcpServerTransport(SharedState& shared, LinkControl& control)
+        : shared_(shared), control_(control) {}
+
+    LinkOpen open() override {
+        LinkOpen opened;
+        settings_ = copySettings(shared_, control_.timing.settingsWait);
+        if (!settings_) return opened;
+        opened.interrogated = settings_->interrogated;
+        opened.interval = settings_->interval;
+        listening_.emplace(settings_->listenOn, control_.timing.tcpListenRetry);
+        receivers_.emplace(shared_, control_, settings_->interrogated, true);
+        if (listening_->open(Clock::now(), why_)) {
+            control_.localPort.store(listening_->local().port);
+        } else {
+            opened.reason = listenProblem(why_, settings_->listenOn);
+            // A port another program holds may be freed: wait for it. Any other
+            // failure will not mend itself.
+            if (why_ != SocketError::addressInUse) return opened;
+            opened.reason += "\nKorvane listens as soon as it is free, trying every " +
+                             std::to_string(control_.timing.tcpListenRetry.count() / 1000) + " s.";
+            control_.localPort.store(settings_->port);
+            control_.health.store(LinkHealth::waitingForPort);
+        }
+        control_.receivers.store(0);
+        opened.up = true;
+        return opened;
     }
-    Listening listening(settings->listenOn);
-    SocketError why = SocketError::other;
+
     // The port is known before the link reports up, the news follows.
-    const auto announce = [&] {
-        reportLinkHealth(control, LinkHealth::working,
-                         "Listening on " + endpointText(listening.local()));
-    };
-    if (listening.open(Clock::now(), why)) {
-        control.localPort.store(listening.local().port);
-    } else {
-        control.failureReason = listenProblem(why, settings->listenOn);
-        // A port another program holds may be freed: wait for it. Any other
-        // failure will not mend itself.
-        if (why != SocketError::addressInUse) {
-            reportLinkStatus(control, kLinkDown);
-            return;
-        }
-        control.failureReason += "\nKorvane listens as soon as it is free, trying every " +
-                                 std::to_string(kListenRetry.count() / 1000) + " s.";
-        control.localPort.store(settings->port);
-        control.health.store(LinkHealth::waitingForPort);
+    void started() override {
+        if (listening_->isOpen()) announce();
     }
-    control.receivers.store(0);
-    reportLinkStatus(control, kLinkUp);
-    if (listening.isOpen()) announce();
+    Beat beat() const override { return Beat::steady; }
 
-    Peers receivers(shared, control, settings->interrogated, true);
-    FrameSource frames(shared);
-    FrameClock clock(shared, settings->interval, Clock::now());
-    Refusals refusals;
-    SocketPoll poll;
-    long long connections = 0;
-    const auto changed = [&](const std::string& note) {
-        control.receivers.store(static_cast<int32_t>(receivers.count()));
-        tellNews(control, note, NewsKind::connection);
-    };
-    while (!control.linkStopEvent.isSet()) {
-        Clock::time_point now = Clock::now();
-        if (listening.retryDue(now) && listening.open(now, why)) {
-            control.localPort.store(listening.local().port);
-            announce();
-        }
+    Wake waitUntil(Clock::time_point due) override {
+        if (control_.linkStopEvent.isSet()) return Wake::stop;
+        pass(due);
+        // A receiver that has just come gets a frame at once, then the common beat.
+        if (now_ >= due) return receivers_->count() > 0 ? Wake::beat : Wake::idleBeat;
+        return receivers_->anyFresh() ? Wake::greet : Wake::none;
+    }
 
-        poll.clear();
-        listening.watch(poll, now);
-        receivers.watch(poll);
-        Clock::time_point next = listening.next(now);
-        if (!settings->interrogated) next = std::min(next, clock.next());
-        if (receivers.behind()) next = now;
-        poll.wait(waitUntil(now, next));
-        now = Clock::now();
+    void send(const FramePieces& pieces, Wake why) override {
+        if (why == Wake::beat)
+            receivers_->broadcast(pieces, now_);
+        else
+            receivers_->greet(pieces, now_);
+    }
 
-        for (int k = 0; k < kAcceptsPerWake; ++k) {
-            std::optional<TcpConnection> incoming = listening.accept(poll, now, control);
-            if (!incoming) break;
-            std::string label =
-                "#" + std::to_string(++connections) + " " + endpointText(incoming->peer());
-            if (receivers.count() >= settings->receiverLimit) {
-                refusals.add(label);  // closed as it goes out of scope
-                continue;
-            }
-            receivers.add(std::move(*incoming), label, now);
-            changed("Receiver " + label + " connected");
-        }
-        receivers.service(poll, now);
-        if (settings->interrogated) {
-            receivers.answer(frames, now);
-        } else if (clock.due(now) || receivers.anyFresh()) {
-            // A receiver that has just come gets a frame at once, then the
-            // common beat.
-            const bool beat = clock.due(now);
-            if (receivers.count() > 0)
-                if (const std::optional<std::string_view> frame = frames.build()) {
-                    if (beat)
-                        receivers.broadcast(*frame, now);
-                    else
-                        receivers.greet(*frame, now);
-                }
-            if (beat) clock.sent(now);
-        }
-        receivers.settle(now);
-        receivers.sweep([&](const Peer& gone) {
+    bool waitForRequests() override {
+        pass(std::nullopt);
+        return receivers_->owing();
+    }
+    void answer(const FramePieces& pieces) override { receivers_->answer(pieces, now_); }
+    void noFrame() override {}  // the requests stay owed for the next pass
+
+    void endPass() override {
+        receivers_->settle(now_);
+        receivers_->sweep([&](const Peer& gone) {
             changed("Receiver " + gone.label +
                     (gone.gone == Gone::stalled
                          ? " stopped reading and was disconnected (its queue was full)"
                          : " disconnected"));
         });
-        refusals.report(control, settings->receiverLimit, now);
+        refusals_.report(control_, settings_->receiverLimit, now_);
     }
-    receivers.closeAll();
-    listening.close();
-    reportLinkStatus(control, kLinkDown);
+
+    void close() override {
+        receivers_->closeAll();
+        listening_->close();
+    }
+
+private:
+    void announce() {
+        reportLinkHealth(control_, LinkHealth::working,
+                         "Listening on " + endpointText(listening_->local()));
+    }
+    void changed(const std::string& note) {
+        control_.receivers.store(static_cast<int32_t>(receivers_->count()));
+        tellNews(control_, note, NewsKind::connection);
+    }
+
+    // One wait for sockets, up to `due` (streaming) at most, and what it found.
+    void pass(std::optional<Clock::time_point> due) {
+        Clock::time_point now = Clock::now();
+        if (listening_->retryDue(now) && listening_->open(now, why_)) {
+            control_.localPort.store(listening_->local().port);
+            announce();
+        }
+        poll_.clear();
+        listening_->watch(poll_, now);
+        receivers_->watch(poll_);
+        Clock::time_point next = listening_->next(now);
+        if (due) next = std::min(next, *due);
+        if (receivers_->behind()) next = now;
+        poll_.wait(sliceUntil(now, next));
+        now_ = Clock::now();
+
+        for (int k = 0; k < kAcceptsPerWake; ++k) {
+            std::optional<TcpConnection> incoming = listening_->accept(poll_, now_, control_);
+            if (!incoming) break;
+            std::string label =
+                "#" + std::to_string(++connections_) + " " + endpointText(incoming->peer());
+            if (receivers_->count() >= settings_->receiverLimit) {
+                refusals_.add(label);  // closed as it goes out of scope
+                continue;
+            }
+            receivers_->add(std::move(*incoming), label, now_);
+            changed("Receiver " + label + " connected");
+        }
+        receivers_->service(poll_, now_);
+    }
+
+    SharedState& shared_;
+    LinkControl& control_;
+    std::optional<TcpSettings> settings_;
+    std::optional<Listening> listening_;
+    std::optional<Peers> receivers_;
+    tcp::Refusals refusals_;
+    SocketPoll poll_;
+    SocketError why_ = SocketError::other;
+    long long connections_ = 0;
+    Clock::time_point now_;
+};
+
+// Korvane connects to the receiver's server and keeps one connection,
+// dialled again with back-off whenever it is lost. To the client, a server
+// that ends its stream has closed.
+class TcpClientTransport final : public Transport {
+public:
+    TcpClientTransport(SharedState& shared, LinkControl& control)
+        : shared_(shared), control_(control) {}
+
+    LinkOpen open() override {
+        LinkOpen opened;
+        settings_ = copySettings(shared_, control_.timing.settingsWait);
+        if (!settings_ || !isTcpHost(settings_->host)) {
+            if (settings_) opened.reason = "There is no receiver host to connect to.";
+            return opened;
+        }
+        opened.interrogated = settings_->interrogated;
+        opened.interval = settings_->interval;
+        // Not connected until the first connection stands.
+        control_.health.store(LinkHealth::reconnecting);
+        dialler_.emplace(settings_->host, settings_->port);
+        server_.emplace(shared_, control_, settings_->interrogated, false);
+        // A receiver that is there is shown connected at once.
+        const Clock::time_point started = Clock::now();
+        while (server_->count() == 0 && Clock::now() - started < kFirstConnectWait &&
+               !control_.linkStopEvent.isSet()) {
+            pass(Clock::now() + kFirstConnectLook);
+            endPass();
+        }
+        opened.up = true;
+        return opened;
+    }
+
+    Beat beat() const override { return Beat::steady; }
+
+    Wake waitUntil(Clock::time_point due) override {
+        if (control_.linkStopEvent.isSet()) return Wake::stop;
+        pass(server_->count() > 0 ? due : dialler_->next(Clock::now()));
+        // A receiver that has just come (back) gets a frame at once.
+        if (std::exchange(connected_, false)) return Wake::beat;
+        return server_->count() > 0 && now_ >= due ? Wake::beat : Wake::none;
+    }
+    void send(const FramePieces& pieces, Wake) override { server_->broadcast(pieces, now_); }
+
+    bool waitForRequests() override {
+        const Clock::time_point now = Clock::now();
+        pass(server_->count() > 0 ? now + kPollSlice : dialler_->next(now));
+        connected_ = false;
+        return server_->owing();
+    }
+    void answer(const FramePieces& pieces) override { server_->answer(pieces, now_); }
+    void noFrame() override {}  // the requests stay owed for the next pass
+
+    void endPass() override {
+        server_->settle(now_);
+        server_->sweep([&](const Peer& gone) {
+            retry(gone.gone == Gone::stalled
+                      ? dialler_->endpoint() + " stopped reading and was disconnected"
+                      : "Lost the connection to " + dialler_->endpoint(),
+                  now_);
+        });
+    }
+
+    void close() override { server_->closeAll(); }
+
+private:
+    // The same failure again is not news; the title still says "reconnecting".
+    void retry(const std::string& what, Clock::time_point now) {
+        const std::chrono::milliseconds pause = dialler_->retryLater(now);
+        if (what == lastFailure_) {
+            control_.health.store(LinkHealth::reconnecting);
+            return;
+        }
+        lastFailure_ = what;
+        reportLinkHealth(control_, LinkHealth::reconnecting,
+                         what + "; trying again in " + tcp::secondsText(pause));
+    }
+
+    // One wait for sockets, up to `next` at most, and what it found.
+    void pass(Clock::time_point next) {
+        Clock::time_point now = Clock::now();
+        std::string failure;
+        if (server_->count() == 0) dialler_->advance(now, failure);
+        if (!failure.empty()) retry(failure, now);
+
+        poll_.clear();
+        dialler_->watch(poll_);
+        server_->watch(poll_);
+        if (server_->count() == 0) next = std::min(next, dialler_->next(now));
+        if (server_->behind()) next = now;
+        poll_.wait(sliceUntil(now, next));
+        now_ = Clock::now();
+
+        failure.clear();
+        if (std::optional<TcpConnection> made = dialler_->finish(poll_, now_, failure)) {
+            server_->add(std::move(*made), dialler_->endpoint(), now_);
+            lastFailure_.clear();
+            reportLinkHealth(control_, LinkHealth::working, "Connected to " + dialler_->endpoint());
+            connected_ = true;
+        } else if (!failure.empty()) {
+            retry(failure, now_);
+        }
+        server_->service(poll_, now_);
+    }
+
+    SharedState& shared_;
+    LinkControl& control_;
+    std::optional<TcpSettings> settings_;
+    std::optional<tcp::Dialler> dialler_;
+    std::optional<Peers> server_;
+    SocketPoll poll_;
+    std::string lastFailure_;
+    bool connected_ = false;  // a connection was made in the last pass
+    Clock::time_point now_;
+};
+
+}  // namespace
+
+std::string tcpEndpointText(const LinkSettings& link) {
+    const std::string port = ":" + std::to_string(link.tcpPort);
+    if (link.tcpRole == kTcpClient) return link.tcpHost + port;
+    return peerText(link.tcpListenAddress) + port;
+}
+
+bool isTcpHost(std::string_view host) {
+    if (host.empty() || host.size() > kMaxHostLength) return false;
+    const bool allowed = std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_' || c == '.';
+    });
+    if (!allowed) return false;
+    // Each dot-separated label is there and neither starts nor ends with '-'.
+    bool numeric = true;
+    for (std::size_t start = 0; start <= host.size();) {
+        const std::size_t dot = std::min(host.find('.', start), host.size());
+        const std::string_view label = host.substr(start, dot - start);
+        if (label.empty() || label.front() == '-' || label.back() == '-') return false;
+        numeric = numeric && std::all_of(label.begin(), label.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; });
+        start = dot + 1;
+    }
+    // Digits and dots alone are an address, and must be a whole one.
+    return !numeric || parseAddress(std::string(host), 0).has_value();
+}
+
+void tcpServerLink(SharedState& shared, LinkControl& control) {
+    TcpServerTransport server(shared, control);
+    runLink(shared, control, server);
 }
 
 void tcpClientLink(SharedState& shared, LinkControl& control) {
-    const std::optional<TcpSettings> settings = copySettings(shared);
-    if (!settings || !isTcpHost(settings->host)) {
-        if (settings) control.failureReason = "There is no receiver host to connect to.";
-        reportLinkStatus(control, kLinkDown);
-        return;
-    }
-    // Not connected until the first connection stands.
-    control.health.store(LinkHealth::reconnecting);
-
-    Dialler dialler(settings->host, settings->port);
-    Peers server(shared, control, settings->interrogated, false);
-    FrameSource frames(shared);
-    FrameClock clock(shared, settings->interval, Clock::now());
-    SocketPoll poll;
-    const Clock::time_point started = Clock::now();
-    bool acknowledged = false;
-    // The same failure again is not news; the title still says "reconnecting".
-    std::string lastFailure;
-    const auto retry = [&](const std::string& what, Clock::time_point now) {
-        const std::chrono::milliseconds pause = dialler.retryLater(now);
-        if (what == lastFailure) {
-            control.health.store(LinkHealth::reconnecting);
-            return;
-        }
-        lastFailure = what;
-        reportLinkHealth(control, LinkHealth::reconnecting,
-                         what + "; trying again in " + secondsText(pause));
-    };
-    while (!control.linkStopEvent.isSet()) {
-        Clock::time_point now = Clock::now();
-        std::string failure;
-        if (server.count() == 0) dialler.advance(now, failure);
-        if (!failure.empty()) retry(failure, now);
-
-        poll.clear();
-        dialler.watch(poll);
-        server.watch(poll);
-        Clock::time_point next = dialler.next(now);
-        if (server.count() > 0) next = settings->interrogated ? now + kPollSlice : clock.next();
-        // Until it reports up, the link looks often for its first connection.
-        if (!acknowledged) next = std::min(next, now + 10ms);
-        if (server.behind()) next = now;
-        poll.wait(waitUntil(now, next));
-        now = Clock::now();
-
-        if (std::optional<TcpConnection> made = dialler.finish(poll, now, failure)) {
-            server.add(std::move(*made), dialler.endpoint(), now);
-            lastFailure.clear();
-            reportLinkHealth(control, LinkHealth::working, "Connected to " + dialler.endpoint());
-            // A receiver that has just come (back) gets a frame at once.
-            clock.sendAt(now);
-        } else if (!failure.empty()) {
-            retry(failure, now);
-        }
-        server.service(poll, now);
-        if (settings->interrogated) {
-            server.answer(frames, now);
-        } else if (server.count() > 0 && clock.due(now)) {
-            if (const std::optional<std::string_view> frame = frames.build())
-                server.broadcast(*frame, now);
-            clock.sent(now);
-        }
-        server.settle(now);
-        server.sweep([&](const Peer& gone) {
-            retry(gone.gone == Gone::stalled
-                      ? dialler.endpoint() + " stopped reading and was disconnected"
-                      : "Lost the connection to " + dialler.endpoint(),
-                  now);
-        });
-        if (!acknowledged && (server.count() > 0 || now - started >= kFirstConnectWait)) {
-            reportLinkStatus(control, kLinkUp);
-            acknowledged = true;
-        }
-    }
-    server.closeAll();
-    reportLinkStatus(control, kLinkDown);
+    TcpClientTransport client(shared, control);
+    runLink(shared, control, client);
 }
 
 }  // namespace korvane

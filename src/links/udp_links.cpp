@@ -3,17 +3,17 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "links/link_control.h"
-#include "links/transmit_pause.h"
+#include "links/link_runner.h"
+#include "links/peer_text.h"
+#include "links/transport.h"
 #include "platform/udp_socket.h"
 #include "simulation/number_text.h"
 #include "simulation/shared_state.h"
-#include "wits/frame_builder.h"
 
 namespace korvane {
 
@@ -27,12 +27,9 @@ constexpr std::size_t kReceiveBufferSize = 250;
 // The item the receiver reports its gas reading under.
 constexpr std::string_view kGasItemKey = "\r\n0140";
 // How long the interrogated link waits for a datagram before it looks at the
-// stop event again: short enough for startLink's 150 ms stop budget, long
-// enough that an idle link costs next to no processor time.
+// stop event again: well inside startLink's stop time-out, long enough that
+// an idle link costs next to no processor time.
 constexpr auto kReceiveSlice = 50ms;
-// The settings are copied once at start-up; the main thread may be holding
-// the data mutex for a dialog, and startLink gives a UDP link 10 s to come up.
-constexpr auto kSettingsWait = 5000ms;
 
 // A datagram that counts: 1 to kReceiveBufferSize bytes. Empty ones carry
 // nothing; longer ones were cut short and count as a failed receive.
@@ -46,22 +43,6 @@ void takeGas(SharedState& shared, LinkControl& control, char* buffer, long lengt
     float gas = 0.0f;
     if (parseGasItem(buffer, gas)) shared.sim.receivedGas.store(gas);
     noteReceived(control, std::string_view(buffer, static_cast<std::size_t>(length)));
-}
-
-// Builds a frame into frame (kFrameBufferSize bytes); its length, or nothing
-// when the data mutex could not be had in time.
-std::optional<std::size_t> frameNow(SharedState& shared, char* frame) {
-    std::size_t length = 0;
-    if (!withData(shared.dataMutex, kDataWait, [&] { length = buildFrame(shared, frame); }))
-        return std::nullopt;
-    return length;
-}
-
-void sendFrame(UdpSocket& socket, LinkControl& control, const char* frame, std::size_t length,
-               const Ipv4Address& to) {
-    // A failed send is not reported; the next frame is tried as usual.
-    if (socket.sendTo(frame, length, to) == static_cast<long>(length))
-        noteSent(control, std::string_view(frame, length));
 }
 
 // The reason a bind failed, in the operator's words; empty when there is
@@ -81,16 +62,94 @@ std::string portProblem(SocketError error) {
     return {};
 }
 
-}  // namespace
+// One datagram per frame piece. Streaming, on port 0, sends to the settings'
+// peer until someone answers, and takes at most one datagram per frame sent;
+// interrogated, on port 5001, takes any datagram as a request and answers its
+// sender.
+class UdpTransport final : public Transport {
+public:
+    UdpTransport(SharedState& shared, LinkControl& control, bool interrogated)
+        : shared_(shared), control_(control), interrogated_(interrogated) {}
 
-std::string peerText(const int32_t (&octets)[4]) {
-    std::string text;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) text += '.';
-        text += std::to_string(octets[i]);
+    LinkOpen open() override {
+        LinkOpen opened;
+        opened.interrogated = interrogated_;
+        if (interrogated_) {
+            socket_ = UdpSocket::open(17);
+            // A link that cannot have port 5001 would report itself up and then
+            // never hear a request; say so at once instead, and why.
+            const SocketResult bound =
+                socket_ ? socket_->bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort}) : SocketResult{};
+            if (socket_ && !bound) {
+                socket_->close();
+                socket_.reset();
+                opened.reason = portProblem(bound.error);
+            }
+        } else {
+            int32_t octets[4] = {0, 0, 0, 0};
+            const bool copied = withData(shared_.dataMutex, control_.timing.settingsWait, [&] {
+                std::memcpy(octets, shared_.link.ipAddress, sizeof octets);
+                opened.interval = shared_.link.transmitInterval;
+            });
+            if (copied) peer_ = streamingPeer(octets);
+            if (peer_) socket_ = UdpSocket::open(0);
+        }
+        opened.up = socket_.has_value();
+        return opened;
     }
-    return text;
-}
+
+    Wake waitUntil(LinkClock::time_point due) override {
+        const auto now = LinkClock::now();
+        const auto pause = due > now ? std::chrono::ceil<std::chrono::milliseconds>(due - now)
+                                     : std::chrono::milliseconds{0};
+        return control_.linkStopEvent.waitFor(pause) ? Wake::stop : Wake::beat;
+    }
+
+    void send(const FramePieces& pieces, Wake) override {
+        for (const std::string_view piece : pieces) sendPiece(piece, *peer_);
+        // At most one datagram per frame; the rest wait for later frames.
+        const Datagram datagram = socket_->receiveFrom(receiveBuffer_, kReceiveBufferSize);
+        if (counts(datagram)) {
+            // Whoever answered becomes the peer, address and port.
+            *peer_ = datagram.sender;
+            takeGas(shared_, control_, receiveBuffer_, datagram.length);
+        }
+    }
+
+    bool waitForRequests() override {
+        if (!socket_->waitReadable(kReceiveSlice)) return false;
+        const Datagram datagram = socket_->receiveFrom(receiveBuffer_, kReceiveBufferSize);
+        // Any datagram is a request; its content matters only for the gas value.
+        if (!counts(datagram)) return false;
+        takeGas(shared_, control_, receiveBuffer_, datagram.length);
+        asker_ = datagram.sender;
+        return true;
+    }
+
+    void answer(const FramePieces& pieces) override {
+        for (const std::string_view piece : pieces) sendPiece(piece, asker_);
+    }
+    void noFrame() override {}  // that datagram gets no answer
+
+    void close() override { socket_->close(); }
+
+private:
+    void sendPiece(std::string_view piece, const Ipv4Address& to) {
+        // A failed send is not reported; the next frame is tried as usual.
+        if (socket_->sendTo(piece.data(), piece.size(), to) == static_cast<long>(piece.size()))
+            noteSent(control_, piece);
+    }
+
+    SharedState& shared_;
+    LinkControl& control_;
+    bool interrogated_;
+    std::optional<UdpSocket> socket_;
+    std::optional<Ipv4Address> peer_;  // streaming: where frames go
+    Ipv4Address asker_;                // interrogated: who asked last
+    char receiveBuffer_[kReceiveBufferSize + 1];
+};
+
+}  // namespace
 
 std::optional<Ipv4Address> streamingPeer(const int32_t (&octets)[4]) {
     return parseAddress(peerText(octets), kWitsUdpPort);
@@ -108,74 +167,13 @@ int parseGasItem(const char* text, float& out) {
 }
 
 void udpStreamingLink(SharedState& shared, LinkControl& control) {
-    int32_t octets[4] = {0, 0, 0, 0};
-    float interval = 3.0f;
-    const bool copied = withData(shared.dataMutex, kSettingsWait, [&] {
-        std::memcpy(octets, shared.link.ipAddress, sizeof octets);
-        interval = shared.link.transmitInterval;
-    });
-    std::optional<Ipv4Address> peer;
-    if (copied) peer = streamingPeer(octets);
-    std::optional<UdpSocket> socket;
-    if (peer) socket = UdpSocket::open(0);
-    if (!socket) {
-        reportLinkStatus(control, kLinkDown);
-        return;
-    }
-    reportLinkStatus(control, kLinkUp);
-
-    const auto frame = std::make_unique<char[]>(kFrameBufferSize);
-    char receiveBuffer[kReceiveBufferSize + 1];
-    for (;;) {
-        // Read afresh before every pause so a new interval applies from the
-        // next frame; while the mutex is busy the last value stands.
-        withData(shared.dataMutex, kDataWait, [&] { interval = shared.link.transmitInterval; });
-        if (control.linkStopEvent.waitFor(transmitPause(interval))) break;
-        const std::optional<std::size_t> length = frameNow(shared, frame.get());
-        if (!length) continue;  // neither send nor receive this time
-        sendFrame(*socket, control, frame.get(), *length, *peer);
-        // At most one datagram per frame; the rest wait for later frames.
-        const Datagram datagram = socket->receiveFrom(receiveBuffer, kReceiveBufferSize);
-        if (counts(datagram)) {
-            // Whoever answered becomes the peer, address and port.
-            *peer = datagram.sender;
-            takeGas(shared, control, receiveBuffer, datagram.length);
-        }
-    }
-    socket->close();
-    reportLinkStatus(control, kLinkDown);
+    UdpTransport udp(shared, control, false);
+    runLink(shared, control, udp);
 }
 
 void udpInterrogatedLink(SharedState& shared, LinkControl& control) {
-    std::optional<UdpSocket> socket = UdpSocket::open(17);
-    // A link that cannot have port 5001 would report itself up and then never
-    // hear a request; say so at once instead, and why.
-    const SocketResult bound =
-        socket ? socket->bind(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort}) : SocketResult{};
-    if (!socket || !bound) {
-        if (socket) socket->close();
-        control.failureReason = portProblem(bound.error);
-        reportLinkStatus(control, kLinkDown);
-        return;
-    }
-    reportLinkStatus(control, kLinkUp);
-
-    const auto frame = std::make_unique<char[]>(kFrameBufferSize);
-    char receiveBuffer[kReceiveBufferSize + 1];
-    for (;;) {
-        if (socket->waitReadable(kReceiveSlice)) {
-            const Datagram datagram = socket->receiveFrom(receiveBuffer, kReceiveBufferSize);
-            // Any datagram is a request; its content matters only for the gas value.
-            if (counts(datagram)) {
-                takeGas(shared, control, receiveBuffer, datagram.length);
-                if (const std::optional<std::size_t> length = frameNow(shared, frame.get()))
-                    sendFrame(*socket, control, frame.get(), *length, datagram.sender);
-            }
-        }
-        if (control.linkStopEvent.isSet()) break;
-    }
-    socket->close();
-    reportLinkStatus(control, kLinkDown);
+    UdpTransport udp(shared, control, true);
+    runLink(shared, control, udp);
 }
 
 }  // namespace korvane

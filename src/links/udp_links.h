@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "platform/udp_socket.h"
 
@@ -19,10 +18,6 @@ void udpInterrogatedLink(SharedState& shared, LinkControl& control);
 
 // Stores the number after the first "\r\n0140" in text; 1 if it stored one.
 int parseGasItem(const char* text, float& out);
-
-// The four octets of ipAddress as "%d.%d.%d.%d", out-of-range ones included,
-// as the operator entered them.
-std::string peerText(const int32_t (&octets)[4]);
 
 // Where the streaming link sends until a peer answers: peerText's address,
 // port 5001. Nothing when they form no IPv4

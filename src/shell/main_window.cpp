@@ -12,12 +12,12 @@
 #include <mutex>
 
 #include "korvane_version.h"
+#include "links/link_settings.h"
 #include "pages/pages.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "resources/icons/rig_icon.h"
 #include "resources/strings.h"
-#include "shell/link_settings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
 #include "simulation/shared_state.h"

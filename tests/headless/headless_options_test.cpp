@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/link_settings.h"
+#include "links/link_settings.h"
 
 namespace korvane {
 namespace {

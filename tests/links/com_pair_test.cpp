@@ -12,6 +12,7 @@
 
 #include "file_fixtures.h"
 #include "links/link_control.h"
+#include "links/link_runner.h"
 #include "links/rs232_links.h"
 #include "platform/serial_port.h"
 #include "simulation/shared_state.h"
@@ -78,15 +79,12 @@ protected:
     bool start(void (*body)(SharedState&, LinkControl&)) {
         shared.link.comPort = device;
         shared.link.transmitInterval = 0.5f;
-        link = std::thread(body, std::ref(shared), std::ref(control));
+        EXPECT_TRUE(launchLink(shared, control, body));
         return control.linkAckEvent.waitFor(5000ms) && control.linkStatus.load() == kLinkUp;
     }
     bool stop() {  // true when acknowledged within a second
-        control.linkAckEvent.reset();
-        control.linkStopEvent.set();
-        const bool acknowledged = control.linkAckEvent.waitFor(1000ms);
-        link.join();
-        return acknowledged && control.linkStatus.load() == kLinkDown;
+        const bool ended = stopLinkThread(control, 1000ms);
+        return ended && control.linkAckEvent.isSet() && control.linkStatus.load() == kLinkDown;
     }
 
     int device = 0;
@@ -94,7 +92,6 @@ protected:
     std::unique_ptr<SerialPort> receiver;
     SharedState shared;
     LinkControl control;
-    std::thread link;
 };
 
 TEST(SerialPort, ComNumberIsTheSystemsOwnDeviceAndOnlyASerialLineOpens) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "links/link_control.h"
+#include "links/link_runner.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/serial_port.h"
 #include "simulation/shared_state.h"
@@ -23,8 +24,6 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::milliseconds;
 using testing::elapsedSince;
-
-using LinkBody = void (*)(SharedState&, LinkControl&);
 
 // Every frame starts with the greeting record, so counting it counts frames.
 std::size_t countFrames(const std::string& text) {
@@ -71,20 +70,15 @@ protected:
 
     // Starts the link as link control does, after clearing both events.
     bool start(LinkBody body) {
-        control.linkStopEvent.reset();
-        control.linkAckEvent.reset();
-        thread = std::thread(body, std::ref(shared), std::ref(control));
+        EXPECT_TRUE(launchLink(shared, control, body));
         return control.linkAckEvent.waitFor(5000ms) && control.linkStatus.load() == kLinkUp;
     }
     // The stop handshake as link control does it; true when acknowledged with
     // linkStatus 2 in time.
     bool stop() {
-        if (!thread.joinable()) return true;
-        control.linkAckEvent.reset();
-        control.linkStopEvent.set();
-        const bool acknowledged = control.linkAckEvent.waitFor(6000ms);
-        thread.join();
-        return acknowledged && control.linkStatus.load() == kLinkDown;
+        if (!control.linkEnded) return true;
+        const bool ended = stopLinkThread(control, 6000ms);
+        return ended && control.linkAckEvent.isSet() && control.linkStatus.load() == kLinkDown;
     }
     // The device's XON/XOFF output control, as an operator's stty sets it; the
     // terminal keeps it until the link opens the device.
@@ -145,14 +139,18 @@ protected:
     SharedState shared;
     LinkControl control;
     RecordingObserver observer;
-    std::thread thread;
+    // The thread of the link started last, once it has returned.
+    void join() {
+        EXPECT_TRUE(control.linkEnded->waitFor(6000ms));
+        control.linkEnded.reset();
+    }
 };
 
 TEST_F(Rs232LinkTest, MissingPortReportsStoppedForEitherMode) {
     for (LinkBody body : {rs232StreamingLink, rs232InterrogatedLink}) {
         shared.link.comPort = 42;  // no COM42 entry, no /dev/ttyS41
         EXPECT_FALSE(start(body));
-        thread.join();  // it ended by itself
+        join();  // it ended by itself
         EXPECT_EQ(control.linkStatus.load(), kLinkDown);
     }
 }
@@ -201,7 +199,7 @@ TEST_F(Rs232LinkTest, StopEndsTheLinkAndItsListenerAndClosesThePort) {
     // The port is closed, which both threads' shares had to let go of, before
     // the stop is acknowledged.
     EXPECT_TRUE(hungUp());
-    thread.join();
+    join();
 }
 
 // The receiver stops the line with XOFF, so a frame's write waits holding the
@@ -216,7 +214,7 @@ TEST_F(Rs232LinkTest, StopWhileTheListenerWaitsForThePortEndsBothThreads) {
     control.linkStopEvent.set();
     EXPECT_TRUE(control.linkAckEvent.waitFor(1000ms));
     EXPECT_EQ(control.linkStatus.load(), kLinkDown);
-    thread.join();
+    join();
     ASSERT_TRUE(pty.send("\x11"));                      // XON
     EXPECT_EQ(countFrames(pty.receiveFor(200ms)), 0u);  // the held frame was discarded
     EXPECT_TRUE(hungUp());  // the port is closed: the listener is gone too
@@ -324,6 +322,7 @@ TEST_F(Rs232LinkTest, ADeviceThatGoesAwayIsReopenedWhenItComesBack) {
         }
         return false;
     };
+    control.timing.serialReopen = 100ms;
     for (LinkBody body : {rs232StreamingLink, rs232InterrogatedLink}) {
         const bool streaming = body == rs232StreamingLink;
         SCOPED_TRACE(streaming ? "streaming" : "interrogated");
@@ -340,7 +339,7 @@ TEST_F(Rs232LinkTest, ADeviceThatGoesAwayIsReopenedWhenItComesBack) {
         EXPECT_EQ(control.health.load(), LinkHealth::deviceGone);
         control.runningMedium = kMediumRs232;
         EXPECT_EQ(linkTitle(control), "Korvane (Not Connected)");
-        std::this_thread::sleep_for(1500ms);  // tries to reopen find nothing
+        std::this_thread::sleep_for(350ms);  // tries to reopen find nothing
         EXPECT_EQ(news.size(), 1u);
 
         testing::PseudoTerminal second;  // plugged back in

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "links/link_control.h"
+#include "links/link_runner.h"
 #include "platform/tcp_socket.h"
 #include "simulation/shared_state.h"
 #include "wits/frame_builder.h"
@@ -112,18 +113,14 @@ protected:
         shared_.link.interrogated = interrogated;
         control_.runningMedium = kMediumTcp;
         control_.runningInterrogated = interrogated;
-        control_.linkAckEvent.reset();
-        control_.linkStopEvent.reset();
-        thread_ = std::thread(body, std::ref(shared_), std::ref(control_));
+        EXPECT_TRUE(launchLink(shared_, control_, body));
         EXPECT_TRUE(control_.linkAckEvent.waitFor(kArrival));
         return control_.linkStatus.load();
     }
     void stop() {
-        if (!thread_.joinable()) return;
-        control_.linkAckEvent.reset();
-        control_.linkStopEvent.set();
-        EXPECT_TRUE(control_.linkAckEvent.waitFor(kArrival));
-        thread_.join();
+        if (!control_.linkEnded) return;
+        EXPECT_TRUE(stopLinkThread(control_, kArrival));
+        EXPECT_TRUE(control_.linkAckEvent.isSet());
     }
     bool heard(const std::string& part) {
         return eventually([&] {
@@ -139,7 +136,6 @@ protected:
     std::string title() const { return linkTitle(control_); }
     SharedState shared_;
     LinkControl control_;
-    std::thread thread_;
     std::mutex mutex_;
     std::vector<std::string> notes_;
 };
@@ -207,6 +203,7 @@ TEST_F(TcpLinkTest, AReceiverThatStopsReadingIsDisconnectedAndHoldsUpNoOne) {
         shared_.extraRecords.extraRecords[k] = {k, 1, 0, -1e30f};
     shared_.extraRecords.extraRecordCount = kExtraRecordSlots;
     shared_.sim.transmitExtraRecords = 1;
+    control_.timing.tcpStallTime = 300ms;
     ASSERT_EQ(start(tcpServerLink, 1), kLinkUp);
     Peer stalled = Peer::dial(control_.localPort.load());
     Peer healthy = Peer::dial(control_.localPort.load());

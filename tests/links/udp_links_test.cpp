@@ -8,9 +8,11 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "links/link_control.h"
+#include "links/link_runner.h"
 #include "platform/udp_socket.h"
 #include "simulation/shared_state.h"
 #include "wits/frame_builder.h"
@@ -98,23 +100,22 @@ protected:
     void TearDown() override { stop(); }
 
     // Starts the body and waits for its report; the status it reported.
-    int32_t start(void (*body)(SharedState&, LinkControl&)) {
-        control_.linkAckEvent.reset();
-        control_.linkStopEvent.reset();
-        thread_ = std::thread(body, std::ref(shared_), std::ref(control_));
+    int32_t start(LinkBody body) {
+        EXPECT_TRUE(launchLink(shared_, control_, body));
         EXPECT_TRUE(control_.linkAckEvent.waitFor(kArrival));
         return control_.linkStatus.load();
     }
 
     // The stop handshake: the thread acknowledges with status 2 and ends.
     void stop() {
-        if (!thread_.joinable()) return;
-        control_.linkAckEvent.reset();
-        control_.linkStopEvent.set();
-        EXPECT_TRUE(control_.linkAckEvent.waitFor(kArrival));
+        if (!control_.linkEnded) return;
+        EXPECT_TRUE(stopLinkThread(control_, kArrival));
+        EXPECT_TRUE(control_.linkAckEvent.isSet());
         EXPECT_EQ(control_.linkStatus.load(), kLinkDown);
-        thread_.join();
     }
+
+    // True once the thread started last has returned by itself.
+    bool ended() { return std::exchange(control_.linkEnded, nullptr)->waitFor(kArrival); }
 
     static UdpSocket boundSocket(const Ipv4Address& address) {
         UdpSocket socket = *UdpSocket::open();
@@ -141,7 +142,6 @@ protected:
     SharedState shared_;
     LinkControl control_;
     CountingObserver observer_;
-    std::thread thread_;
 };
 
 TEST_F(UdpLinkTest, StreamingSendsOneFramePerDatagramToThePeer) {
@@ -182,6 +182,8 @@ TEST_F(UdpLinkTest, StreamingFollowsWhoeverAnswersAndTakesTheirGas) {
 TEST_F(UdpLinkTest, StreamingIgnoresEmptyAndOversizedAnswers) {
     UdpSocket receiver = boundSocket(kLinkPort);
     UdpSocket answerer = boundSocket(kLoopbackAnyPort);
+    control_.timing.shortestPause = 100ms;
+    shared_.link.transmitInterval = 0.1f;
     ASSERT_EQ(start(udpStreamingLink), kLinkUp);
     Datagram first;
     ASSERT_TRUE(receive(receiver, &first).has_value());
@@ -199,11 +201,8 @@ TEST_F(UdpLinkTest, StreamingIgnoresEmptyAndOversizedAnswers) {
 
 TEST_F(UdpLinkTest, StreamingWithAnAddressThatIsNoAddressFailsToStart) {
     shared_.link.ipAddress[0] = 300;
-    control_.linkAckEvent.reset();
-    std::thread thread(udpStreamingLink, std::ref(shared_), std::ref(control_));
-    EXPECT_TRUE(control_.linkAckEvent.waitFor(kArrival));
-    EXPECT_EQ(control_.linkStatus.load(), kLinkDown);
-    thread.join();  // it ends on its own
+    EXPECT_EQ(start(udpStreamingLink), kLinkDown);
+    EXPECT_TRUE(ended());  // on its own
 }
 
 TEST_F(UdpLinkTest, StreamingSeesAStopAtOnce) {
@@ -352,11 +351,8 @@ TEST_F(UdpLinkTest, AFrameIsSentAsOneDatagramWhateverItsLength) {
 
 TEST_F(UdpLinkTest, InterrogatedFailsToStartWhenPort5001IsTaken) {
     UdpSocket squatter = boundSocket(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort});
-    control_.linkAckEvent.reset();
-    std::thread thread(udpInterrogatedLink, std::ref(shared_), std::ref(control_));
-    EXPECT_TRUE(control_.linkAckEvent.waitFor(kArrival));
-    EXPECT_EQ(control_.linkStatus.load(), kLinkDown);
-    thread.join();
+    EXPECT_EQ(start(udpInterrogatedLink), kLinkDown);
+    EXPECT_TRUE(ended());
 }
 
 }  // namespace

@@ -216,6 +216,7 @@ private:
 TEST_F(LinkControlTest, ALinkThatDoesNotStopKeepsItsStateAndIsReported) {
     HoldingObserver observer;
     control_.observer = &observer;
+    control_.timing.stopTimeout = 300ms;
     ASSERT_EQ(start(kMediumUdp), 1);
     ASSERT_TRUE(observer.holding(3000ms));  // the link thread is inside a send
 

@@ -1,0 +1,31 @@
+#pragma once
+
+// What a link sends, apart from how it travels. A frame source answers "the
+// frame to send now"; a transport (transport.h) carries it; the link runner
+// (link_runner.h) asks the one and hands to the other. The simulated rig
+// (simulated_rig.h) is the source of every link today; a recording, a fault
+// wrapper around either, or a control channel are sources too.
+
+#include <string_view>
+#include <vector>
+
+namespace korvane {
+
+// What goes out now, in order: usually one piece, the whole frame. A wrapper
+// may give none (a frame dropped, or held back for a later ask), the same
+// bytes twice (duplicated), parts of a frame (split: each piece travels on
+// its own, one datagram or one write each) or bytes of its own (altered).
+using FramePieces = std::vector<std::string_view>;
+
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    // Fills `out` (which it clears first) with what to send now; the views stay
+    // valid until the next call. False when nothing can be had now (the data
+    // is busy): a streamed frame is skipped, a request stays owed where the
+    // medium keeps requests. A source asked on every beat and every request
+    // holds a frame back by giving nothing until its time has come.
+    virtual bool framesNow(FramePieces& out) = 0;
+};
+
+}  // namespace korvane

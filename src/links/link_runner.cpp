@@ -1,0 +1,117 @@
+#include "links/link_runner.h"
+
+#include <system_error>
+#include <thread>
+
+#include "links/link_control.h"
+#include "links/simulated_rig.h"
+#include "links/transmit_pause.h"
+#include "links/transport.h"
+#include "simulation/shared_state.h"
+
+namespace korvane {
+
+namespace {
+
+// A frame every pause, the pause read afresh after every beat so a new
+// interval applies from the next frame; while the mutex is busy the last
+// value stands.
+void stream(SharedState& shared, LinkControl& control, Transport& transport, FrameSource& source,
+            float interval) {
+    const LinkTiming& timing = control.timing;
+    const auto pause = [&] {
+        withData(shared.dataMutex, timing.dataWait,
+                 [&] { interval = shared.link.transmitInterval; });
+        return transmitPause(interval, timing.shortestPause);
+    };
+    LinkClock::time_point due = LinkClock::now() + pause();
+    FramePieces pieces;
+    for (;;) {
+        const Wake wake = transport.waitUntil(due);
+        if (wake == Wake::stop) break;
+        // A frame that cannot be had this time is skipped; the beat goes on.
+        if ((wake == Wake::beat || wake == Wake::greet) && source.framesNow(pieces))
+            transport.send(pieces, wake);
+        if (wake == Wake::beat || wake == Wake::idleBeat) {
+            const auto now = LinkClock::now();
+            const auto next = pause();
+            if (transport.beat() == Beat::afterSend) {
+                due = now + next;
+            } else {
+                // An early beat (a receiver has come back) starts the beat afresh.
+                if (due > now) due = now;
+                due += next;
+                if (due <= now) due = now + next;
+            }
+        }
+        transport.endPass();
+    }
+}
+
+// Every request owed is answered from one ask of the source; the stop event is
+// looked at once per pass, without waiting.
+void answer(LinkControl& control, Transport& transport, FrameSource& source) {
+    FramePieces pieces;
+    for (;;) {
+        if (transport.waitForRequests()) {
+            if (source.framesNow(pieces))
+                transport.answer(pieces);
+            else
+                transport.noFrame();
+        }
+        transport.endPass();
+        if (control.linkStopEvent.isSet()) break;
+    }
+}
+
+}  // namespace
+
+void runLink(SharedState& shared, LinkControl& control, Transport& transport, FrameSource& source) {
+    LinkOpen opened = transport.open();
+    // Written before the report, read by startLink only after it.
+    control.failureReason = std::move(opened.reason);
+    if (!opened.up) {
+        reportLinkStatus(control, kLinkDown);
+        return;
+    }
+    reportLinkStatus(control, kLinkUp);
+    transport.started();
+    if (opened.interrogated)
+        answer(control, transport, source);
+    else
+        stream(shared, control, transport, source, opened.interval);
+    transport.close();
+    reportLinkStatus(control, kLinkDown);
+}
+
+void runLink(SharedState& shared, LinkControl& control, Transport& transport) {
+    SimulatedRig rig(shared, control.timing.dataWait);
+    runLink(shared, control, transport, rig);
+}
+
+bool launchLink(SharedState& shared, LinkControl& control, LinkBody body) {
+    control.linkAckEvent.reset();
+    control.linkStopEvent.reset();
+    auto ended = std::make_shared<ManualResetEvent>();
+    try {
+        std::thread([&shared, &control, body, ended] {
+            body(shared, control);
+            ended->set();
+        }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    control.linkEnded = ended;
+    return true;
+}
+
+bool stopLinkThread(LinkControl& control, std::chrono::milliseconds timeout) {
+    if (!control.linkEnded) return true;
+    control.linkAckEvent.reset();
+    control.linkStopEvent.set();
+    if (!control.linkEnded->waitFor(timeout)) return false;
+    control.linkEnded.reset();
+    return true;
+}
+
+}  // namespace korvane
