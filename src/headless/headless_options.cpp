@@ -5,7 +5,7 @@
 
 #include "links/tcp_links.h"
 #include "shell/link_settings.h"
-#include "simulation/number_text.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

@@ -11,8 +11,8 @@
 #include "links/link_control.h"
 #include "links/transmit_pause.h"
 #include "platform/udp_socket.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
+#include "text/number_text.h"
 #include "wits/frame_builder.h"
 
 namespace korvane {

@@ -14,10 +14,10 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
 #include "simulation/slider_mapping.h"
 #include "tables/aux_track_ops.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

@@ -27,11 +27,11 @@
 #include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_ops.h"
+#include "text/number_text.h"
 
 namespace {
 
