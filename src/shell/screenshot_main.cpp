@@ -19,12 +19,12 @@
 #include <optional>
 #include <string>
 
+#include "app/settings_file.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
 #include "pages/define_records_dialog.h"
 #include "resources/icons/rig_icon.h"
 #include "shell/main_window.h"
-#include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
 #include "simulation/shared_state.h"
