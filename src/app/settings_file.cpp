@@ -6,8 +6,8 @@
 #include <system_error>
 #include <vector>
 
-#include "links/tcp_links.h"
 #include "platform/file_prefix.h"
+#include "platform/ipv4_address.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
@@ -122,7 +122,7 @@ bool readTcpBlock(ByteReader& reader, LinkSettings& link) {
     link.tcpPort = *port;
     for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = address[i];
     // The host is shown and dialled: only one the command line would take.
-    link.tcpHost = isTcpHost(host) ? host : LinkSettings{}.tcpHost;
+    link.tcpHost = isHostName(host) ? host : LinkSettings{}.tcpHost;
     return *isLink == 1;
 }
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "links/tcp_links.h"
+#include "platform/ipv4_address.h"
 #include "shell/link_settings.h"
 #include "text/number_text.h"
 
@@ -71,7 +71,7 @@ std::string readConnect(std::string_view text, HeadlessOptions& options) {
     std::string why;
     const std::optional<int32_t> port = tcpPort(text.substr(colon + 1), why);
     const std::string_view host = text.substr(0, colon);
-    if (!isTcpHost(host))
+    if (!isHostName(host))
         return "--tcp-connect: the host must be a name or an IPv4 address such as 127.0.0.1";
     if (!port) return why.empty() ? kConnectForm : "--tcp-connect: " + why;
     options.tcpPort = port;

@@ -7,8 +7,8 @@
 #include <QRadioButton>
 #include <utility>
 
-#include "links/tcp_links.h"
 #include "pages/dialog_input.h"
+#include "platform/ipv4_address.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -166,7 +166,7 @@ bool SetupDialog::storeTcp() {
     }
     const std::string host =
         ui::control<QLineEdit>(this, id::kTcpHostEdit)->text().trimmed().toStdString();
-    if (role_ == kTcpClient && !isTcpHost(host)) {
+    if (role_ == kTcpClient && !isHostName(host)) {
         showWarning(this, ui::kInvalidHost);
         return false;
     }
