@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "headless/echo_text.h"
 #include "headless/headless_options.h"
 #include "headless/output_queue.h"
 #include "headless/report_lines.h"
