@@ -81,33 +81,6 @@ public:
     }
 
 private:
-    // An unsigned number of up to 128 bits, enough for mantissa * 10^4 (below
-    // 2^67): standard C++ has no 128-bit type, and this needs only a product,
-    // a shift and a look at single bits.
-    struct Wide {
-        uint64_t hi;
-        uint64_t lo;
-
-        // This >> n for 0 < n < 128, when the result fits in 64 bits.
-        uint64_t shiftedRight(int n) const {
-            return n < 64 ? (lo >> n) | (hi << (64 - n)) : hi >> (n - 64);
-        }
-        bool bit(int k) const { return ((k < 64 ? lo >> k : hi >> (k - 64)) & 1) != 0; }
-        // Whether any of bits 0 to k - 1 is set.
-        bool anyBelow(int k) const {
-            if (k < 64) return (lo & ((uint64_t{1} << k) - 1)) != 0;
-            return lo != 0 || (hi & ((uint64_t{1} << (k - 64)) - 1)) != 0;
-        }
-    };
-
-    // a * b for a below 2^53 and b below 2^32, from 32-bit halves of a.
-    static Wide times(uint64_t a, uint64_t b) {
-        const uint64_t low = (a & 0xffffffff) * b;
-        const uint64_t high = (a >> 32) * b;
-        const uint64_t lo = low + (high << 32);
-        return {(high >> 32) + (lo < low ? 1 : 0), lo};
-    }
-
     // The same digits as printf for the magnitudes a rig produces (below 1e15,
     // up to 4 decimals), several times faster than to_chars with a precision:
     // the exact binary value times 10^decimals, rounded half to even, as glibc
@@ -117,21 +90,26 @@ private:
         if (!(std::fabs(value) < 1e15) || decimals < 0 || decimals > 4 || end_ - cur_ < kMaxChars) {
             return false;
         }
-        constexpr uint64_t kPow10[] = {1, 10, 100, 1000, 10000};
+        // 10^d = 5^d * 2^d: the power of two joins the shift, and the rest of
+        // the product stays below 2^53 * 5^4 < 2^63, exact in 64 bits.
+        constexpr uint64_t kPow5[] = {1, 5, 25, 125, 625};
         const auto bits = std::bit_cast<uint64_t>(value);
         const int exponent = static_cast<int>((bits >> 52) & 0x7ff);
         const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
         // |value| = mantissa * 2^-shift; shift > 2 since |value| < 2^50.
         const uint64_t mantissa = exponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
         const int shift = exponent == 0 ? 1074 : 1075 - exponent;
-        const Wide scaled = times(mantissa, kPow10[decimals]);
-        uint64_t q = 0;     // below 1e15 * 1e4 < 2^64
-        if (shift < 100) {  // otherwise scaled (< 2^67) is below half a unit: q stays 0
-            q = scaled.shiftedRight(shift);
-            // The bit worth half a unit, and whether anything lies below it.
-            const bool half = scaled.bit(shift - 1);
-            const bool more = scaled.anyBelow(shift - 1);
-            if (half && (more || (q & 1) != 0)) ++q;
+        // |value| * 10^decimals = scaled * 2^-cut, with cut >= -1.
+        const uint64_t scaled = mantissa * kPow5[decimals];
+        const int cut = shift - decimals;
+        uint64_t q = 0;  // below 1e15 * 1e4 < 2^64
+        if (cut <= 0) {
+            q = scaled << -cut;
+        } else if (cut < 64) {  // otherwise scaled (< 2^63) is below half a unit: q stays 0
+            q = scaled >> cut;
+            const uint64_t rest = scaled & ((uint64_t{1} << cut) - 1);
+            const uint64_t half = uint64_t{1} << (cut - 1);
+            if (rest > half || (rest == half && (q & 1) != 0)) ++q;
         }
 
         char digits[24];
