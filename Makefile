@@ -14,7 +14,7 @@ ifeq ($(XDG_RUNTIME_DIR),)
 export XDG_RUNTIME_DIR := $(CURDIR)/build/runtime
 endif
 
-.PHONY: run test deps deps-windows build package bench screenshots format check-format test-asan test-tsan windows windows-qt windows-test windows-package clean
+.PHONY: run test deps deps-windows build package bench screenshots format check-format check-layers test-asan test-tsan windows windows-qt windows-test windows-package clean
 
 # What the Linux build, its tests and the package need; the Windows targets
 # add their own toolchain (scripts/install-deps.sh says which groups exist).
@@ -96,6 +96,9 @@ format:
 check-format:
 	@scripts/install-deps.sh format
 	@scripts/check-format.sh
+
+check-layers:
+	@scripts/check-layers.sh
 
 clean:
 	rm -rf build

@@ -1,11 +1,13 @@
 #include "headless/headless_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 #include "links/link_settings.h"
-#include "links/tcp_links.h"
-#include "simulation/number_text.h"
+#include "platform/ipv4_address.h"
+#include "text/number_text.h"
 
 namespace korvane {
 
@@ -22,17 +24,12 @@ std::optional<int32_t> wholeNumber(std::string_view text) {
     return value;
 }
 
+// Strict dotted-quad text, as every other place an address is typed takes it.
 std::optional<std::array<int32_t, 4>> readAddress(std::string_view text) {
+    const std::optional<Ipv4Address> address = parseAddress(std::string(text), 0);
+    if (!address) return std::nullopt;
     std::array<int32_t, 4> octets{};
-    for (int i = 0; i < 4; ++i) {
-        const std::size_t dot = i < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos) return std::nullopt;
-        const std::string_view part = text.substr(0, dot);
-        const std::optional<int32_t> octet = part.size() <= 3 ? wholeNumber(part) : std::nullopt;
-        if (!octet || *octet < 0 || *octet > 255) return std::nullopt;
-        octets[i] = *octet;
-        text.remove_prefix(i < 3 ? dot + 1 : dot);
-    }
+    std::copy(std::begin(address->octets), std::end(address->octets), octets.begin());
     return octets;
 }
 
@@ -71,7 +68,7 @@ std::string readConnect(std::string_view text, HeadlessOptions& options) {
     std::string why;
     const std::optional<int32_t> port = tcpPort(text.substr(colon + 1), why);
     const std::string_view host = text.substr(0, colon);
-    if (!isTcpHost(host))
+    if (!isHostName(host))
         return "--tcp-connect: the host must be a name or an IPv4 address such as 127.0.0.1";
     if (!port) return why.empty() ? kConnectForm : "--tcp-connect: " + why;
     options.tcpPort = port;
@@ -215,40 +212,6 @@ void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link) {
     if (options.tcpListenAddress)
         for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = (*options.tcpListenAddress)[i];
     if (options.tcpHost) link.tcpHost = *options.tcpHost;
-}
-
-std::string echoText(std::string_view data, char direction, std::string_view peer) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string prefix{direction, ' '};
-    if (!peer.empty()) prefix.append("[").append(peer).append("] ");
-    std::string text;
-    bool lineOpen = false;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        if (!lineOpen) {
-            text += prefix;
-            lineOpen = true;
-        }
-        const auto c = static_cast<unsigned char>(data[i]);
-        if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') {
-            text += '\n';
-            lineOpen = false;
-            ++i;
-        } else if (c == '\\') {
-            text += "\\\\";
-        } else if (c == '\r') {
-            text += "\\r";
-        } else if (c == '\n') {
-            text += "\\n";
-        } else if (c < 0x20 || c >= 0x7f) {
-            text += "\\x";
-            text += kHex[c >> 4];
-            text += kHex[c & 0xf];
-        } else {
-            text += static_cast<char>(c);
-        }
-    }
-    if (lineOpen) text += '\n';
-    return text;
 }
 
 }  // namespace korvane

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "headless/echo_text.h"  // echoText, which the options once held
+
 namespace korvane {
 
 struct LinkSettings;
@@ -42,11 +44,5 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments);
 void applyHeadlessOptions(const HeadlessOptions& options, LinkSettings& link);
 
 extern const char* const kHeadlessUsage;
-
-// One transmission as readable lines for --echo: every line starts with
-// `direction` and a blank, then "[peer] " for a link with several peers;
-// CR LF ends a line, other control bytes and backslashes are shown escaped
-// ("\r", "\x01", "\\").
-std::string echoText(std::string_view data, char direction, std::string_view peer = {});
 
 }  // namespace korvane

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/application.h"
+#include "headless/echo_text.h"
 #include "headless/headless_options.h"
 #include "headless/output_queue.h"
 #include "headless/report_lines.h"
@@ -20,7 +22,6 @@
 #include "links/link_control.h"
 #include "platform/end_requests.h"
 #include "platform/local_time.h"
-#include "shell/application.h"
 #include "simulation/shared_state.h"
 
 namespace korvane {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ipv4_address.h"  // kMaxHostLength
+
 namespace korvane {
 
 // medium values; medium is both the chosen medium and the state of the link.
@@ -20,8 +22,6 @@ inline constexpr int32_t kTcpClient = 1;  // Korvane connects to the receiver
 
 inline constexpr int32_t kDefaultTcpPort = 5001;
 inline constexpr int32_t kDefaultTcpReceiverLimit = 256;
-// The longest host name DNS can carry, dots included.
-inline constexpr std::size_t kMaxHostLength = 253;
 
 // The default UDP peer: a fixed address from the 192.168.0.0/16 private range.
 inline constexpr int32_t kDefaultPeer[4] = {192, 168, 1, 100};

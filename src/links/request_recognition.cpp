@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "simulation/number_text.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

@@ -12,6 +12,7 @@
 #include "links/tcp_dialler.h"
 #include "links/tcp_peers.h"
 #include "links/transport.h"
+#include "platform/ipv4_address.h"
 #include "platform/tcp_socket.h"
 #include "simulation/shared_state.h"
 
@@ -303,7 +304,7 @@ public:
     LinkOpen open() override {
         LinkOpen opened;
         settings_ = copySettings(shared_, control_.timing.settingsWait);
-        if (!settings_ || !isTcpHost(settings_->host)) {
+        if (!settings_ || !isHostName(settings_->host)) {
             if (settings_) opened.reason = "There is no receiver host to connect to.";
             return opened;
         }
@@ -413,27 +414,6 @@ std::string tcpEndpointText(const LinkSettings& link) {
     const std::string port = ":" + std::to_string(link.tcpPort);
     if (link.tcpRole == kTcpClient) return link.tcpHost + port;
     return peerText(link.tcpListenAddress) + port;
-}
-
-bool isTcpHost(std::string_view host) {
-    if (host.empty() || host.size() > kMaxHostLength) return false;
-    const bool allowed = std::all_of(host.begin(), host.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '_' || c == '.';
-    });
-    if (!allowed) return false;
-    // Each dot-separated label is there and neither starts nor ends with '-'.
-    bool numeric = true;
-    for (std::size_t start = 0; start <= host.size();) {
-        const std::size_t dot = std::min(host.find('.', start), host.size());
-        const std::string_view label = host.substr(start, dot - start);
-        if (label.empty() || label.front() == '-' || label.back() == '-') return false;
-        numeric = numeric && std::all_of(label.begin(), label.end(),
-                                         [](char c) { return c >= '0' && c <= '9'; });
-        start = dot + 1;
-    }
-    // Digits and dots alone are an address, and must be a whole one.
-    return !numeric || parseAddress(std::string(host), 0).has_value();
 }
 
 void tcpServerLink(SharedState& shared, LinkControl& control) {

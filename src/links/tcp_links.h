@@ -20,10 +20,4 @@ void tcpClientLink(SharedState& shared, LinkControl& control);
 // ("logger.rig:5001"), as the operator reads it in messages.
 std::string tcpEndpointText(const LinkSettings& link);
 
-// A host the client may try: a name or a dotted IPv4 address, 1 to
-// kMaxHostLength characters of letters, digits, '-', '_' and '.', in labels
-// that are not empty and neither start nor end with '-'. Digits and dots
-// alone must make a valid address ("300.1.2.3" is neither).
-bool isTcpHost(std::string_view host);
-
 }  // namespace korvane

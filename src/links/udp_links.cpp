@@ -12,8 +12,8 @@
 #include "links/peer_text.h"
 #include "links/transport.h"
 #include "platform/udp_socket.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

@@ -14,10 +14,10 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
 #include "simulation/slider_mapping.h"
 #include "tables/aux_track_ops.h"
+#include "text/number_text.h"
 
 namespace korvane {
 
@@ -168,7 +168,8 @@ void AuxTracksPage::followSlider(int position, bool store) {
     const float value = positionToValue(scale_, offset_, position);
     valueText_->setText(oneDecimal(value));
     // A store that cannot get the mutex in time is dropped; the text keeps the new value.
-    if (store && selectedSlot_ >= 0) setAuxTrackValue(shared_, selectedSlot_, value);
+    if (store && selectedSlot_ >= 0)
+        setAuxTrackValue(shared_.auxTracks, shared_.dataMutex, kStoreWait, selectedSlot_, value);
 }
 
 void AuxTracksPage::followList() {
@@ -216,7 +217,8 @@ void AuxTracksPage::modifyTrack() {
     if (dialog.exec() != QDialog::Accepted) return;
 
     // Dropped when the mutex is not had in time; the line then shows the old range.
-    setAuxTrackRange(shared_, slot, edit.minimum, edit.maximum);
+    setAuxTrackRange(shared_.auxTracks, shared_.dataMutex, kStoreWait, slot, edit.minimum,
+                     edit.maximum);
     for (int row = 0; row < list_->count(); ++row) {
         if (list_->item(row)->data(Qt::UserRole).toInt() != slot) continue;
         const QSignalBlocker blocker(list_);

@@ -13,11 +13,11 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
 #include "tables/catalogue_file.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_ops.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

@@ -8,7 +8,7 @@
 
 #include "resources/dialog_builder.h"
 #include "resources/strings.h"
-#include "simulation/number_text.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

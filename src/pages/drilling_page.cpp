@@ -13,8 +13,8 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

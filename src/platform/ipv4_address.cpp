@@ -1,5 +1,6 @@
 #include "platform/ipv4_address.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace korvane {
@@ -32,6 +33,27 @@ std::optional<Ipv4Address> parseAddress(const std::string& text, uint16_t port) 
     }
     if (at != end) return std::nullopt;
     return address;
+}
+
+bool isHostName(std::string_view host) {
+    if (host.empty() || host.size() > kMaxHostLength) return false;
+    const bool allowed = std::all_of(host.begin(), host.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_' || c == '.';
+    });
+    if (!allowed) return false;
+    // Each dot-separated label is there and neither starts nor ends with '-'.
+    bool numeric = true;
+    for (std::size_t start = 0; start <= host.size();) {
+        const std::size_t dot = std::min(host.find('.', start), host.size());
+        const std::string_view label = host.substr(start, dot - start);
+        if (label.empty() || label.front() == '-' || label.back() == '-') return false;
+        numeric = numeric && std::all_of(label.begin(), label.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; });
+        start = dot + 1;
+    }
+    // Digits and dots alone are an address, and must be a whole one.
+    return !numeric || parseAddress(std::string(host), 0).has_value();
 }
 
 }  // namespace korvane

@@ -18,14 +18,26 @@ inline constexpr auto kSerialReadWait = std::chrono::milliseconds{100};
 // ever and can always be stopped.
 inline constexpr auto kSerialWriteStall = std::chrono::milliseconds{2000};
 
+// Why SerialPort::open gave nothing.
+enum class SerialOpenError {
+    none,
+    missing,          // no device under the name, or no name
+    busy,             // another program (or this one) holds the port
+    accessDenied,     // the system does not let this program open it
+    notSerial,        // the name is something other than a serial line
+    settingsRefused,  // the line would not take the rate and framing
+    other,
+};
+
 // An open serial device, held exclusively until destroyed.
 class SerialPort {
 public:
     // Opens `path` for reading and writing, exclusively, at `baudRate` bits per
     // second (a rate the device does not know gives 9600), 8 data bits, no
     // parity, 1 stop bit. Nothing when the device is missing, busy or not a
-    // serial line, or refuses the settings.
-    static std::unique_ptr<SerialPort> open(const std::string& path, int32_t baudRate);
+    // serial line, or refuses the settings; `why`, if given, says which.
+    static std::unique_ptr<SerialPort> open(const std::string& path, int32_t baudRate,
+                                            SerialOpenError* why = nullptr);
 
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;

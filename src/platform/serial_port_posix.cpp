@@ -80,29 +80,49 @@ bool lineSettingsTook(const termios& tio, speed_t speed) {
 
 }  // namespace
 
-std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t baudRate) {
-    if (path.empty()) return nullptr;
+namespace {
+
+// A failed open's or ioctl's errno as the operator's kind.
+SerialOpenError openErrorFor(int error) {
+    if (error == ENOENT || error == ENXIO || error == ENODEV) return SerialOpenError::missing;
+    if (error == EBUSY) return SerialOpenError::busy;
+    if (error == EACCES || error == EPERM) return SerialOpenError::accessDenied;
+    if (error == ENOTTY) return SerialOpenError::notSerial;
+    return SerialOpenError::other;
+}
+
+}  // namespace
+
+std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t baudRate,
+                                             SerialOpenError* why) {
+    const auto fail = [why](SerialOpenError error) -> std::unique_ptr<SerialPort> {
+        if (why) *why = error;
+        return nullptr;
+    };
+    if (path.empty()) return fail(SerialOpenError::missing);
     // Non-blocking for good: a plain open of a line without carrier would wait
     // for one, and reads and writes wait with poll, with limits of their own.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return fail(openErrorFor(errno));
     // Closes it on every failure below.
     std::unique_ptr<SerialPort> port(new SerialPort(std::make_unique<Native>(fd)));
 
     // TIOCEXCL keeps other openers out, but root ignores it; the whole-file
     // lock keeps out every other process that opens the port through here.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return nullptr;
-    if (::ioctl(fd, TIOCEXCL) != 0) return nullptr;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(SerialOpenError::busy);
+    if (::ioctl(fd, TIOCEXCL) != 0) return fail(openErrorFor(errno));
     port->native_->exclusive = true;
 
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return nullptr;  // not a terminal
+    if (::tcgetattr(fd, &tio) != 0) return fail(SerialOpenError::notSerial);
     const speed_t speed = speedFor(baudRate);
     applyLineSettings(tio, speed);
     // tcsetattr succeeds when any one change took, so read the result back.
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) return nullptr;
     termios applied{};
-    if (::tcgetattr(fd, &applied) != 0 || !lineSettingsTook(applied, speed)) return nullptr;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0 || ::tcgetattr(fd, &applied) != 0 ||
+        !lineSettingsTook(applied, speed))
+        return fail(SerialOpenError::settingsRefused);
+    if (why) *why = SerialOpenError::none;
     return port;
 }
 

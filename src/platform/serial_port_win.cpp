@@ -100,25 +100,39 @@ DWORD milliseconds(std::chrono::milliseconds time) { return static_cast<DWORD>(t
 
 }  // namespace
 
-std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t baudRate) {
-    if (path.empty()) return nullptr;
+std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t baudRate,
+                                             SerialOpenError* why) {
+    const auto fail = [why](SerialOpenError error) -> std::unique_ptr<SerialPort> {
+        if (why) *why = error;
+        return nullptr;
+    };
+    if (path.empty()) return fail(SerialOpenError::missing);
     // No sharing: nobody else may open the port while we hold it.
     const HANDLE handle = ::CreateFileW(widened(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                         nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return fail(SerialOpenError::missing);
+        // A COM port another program holds refuses access rather than sharing.
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+            return fail(SerialOpenError::busy);
+        return fail(SerialOpenError::other);
+    }
     // Closes it on every failure below.
     std::unique_ptr<SerialPort> port(new SerialPort(std::make_unique<Native>(handle)));
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(handle, &dcb)) return nullptr;  // not a serial line
+    if (!::GetCommState(handle, &dcb)) return fail(SerialOpenError::notSerial);
     const DWORD rate = rateFor(baudRate);
     applyLineSettings(dcb, rate);
-    if (!::SetCommState(handle, &dcb)) return nullptr;
+    if (!::SetCommState(handle, &dcb)) return fail(SerialOpenError::settingsRefused);
     DCB applied{};
     applied.DCBlength = sizeof applied;
-    if (!::GetCommState(handle, &applied) || !lineSettingsTook(applied, rate)) return nullptr;
-    if (!::SetupComm(handle, kQueueBytes, kQueueBytes)) return nullptr;
+    if (!::GetCommState(handle, &applied) || !lineSettingsTook(applied, rate))
+        return fail(SerialOpenError::settingsRefused);
+    if (!::SetupComm(handle, kQueueBytes, kQueueBytes)) return fail(SerialOpenError::other);
 
     // A read returns at once with whatever is queued; with nothing queued it
     // returns with the first byte to arrive, or with none after the read
@@ -129,7 +143,8 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& path, int32_t ba
     timeouts.ReadTotalTimeoutConstant = milliseconds(kSerialReadWait);
     timeouts.WriteTotalTimeoutMultiplier = 0;
     timeouts.WriteTotalTimeoutConstant = milliseconds(kWriteSlice);
-    if (!::SetCommTimeouts(handle, &timeouts)) return nullptr;
+    if (!::SetCommTimeouts(handle, &timeouts)) return fail(SerialOpenError::other);
+    if (why) *why = SerialOpenError::none;
     return port;
 }
 

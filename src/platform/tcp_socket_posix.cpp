@@ -1,5 +1,4 @@
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "platform/socket_address.h"
+#include "platform/socket_system.h"
 #include "platform/tcp_socket.h"
 
 namespace korvane {
@@ -38,14 +38,6 @@ void prepareConnection(int fd) {
 
 void closeFd(int& fd) {
     if (fd != kNoSocket) ::close(std::exchange(fd, kNoSocket));
-}
-
-SocketError errorFromErrno() {
-    if (errno == EADDRINUSE) return SocketError::addressInUse;
-    if (errno == EACCES) return SocketError::accessDenied;
-    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-        return SocketError::outOfDescriptors;
-    return SocketError::other;
 }
 
 }  // namespace
@@ -155,8 +147,8 @@ std::optional<TcpListener> TcpListener::listen(const Ipv4Address& local, SocketE
     setOption(handle->fd, SOL_SOCKET, SO_REUSEADDR, 1);
     const sockaddr_in raw = toSockaddr(local);
     if (::bind(handle->fd, reinterpret_cast<const sockaddr*>(&raw), sizeof raw) != 0)
-        return fail(errorFromErrno());
-    if (::listen(handle->fd, SOMAXCONN) != 0) return fail(errorFromErrno());
+        return fail(lastSocketError());
+    if (::listen(handle->fd, SOMAXCONN) != 0) return fail(lastSocketError());
     if (why) *why = SocketError::none;
     return TcpListener(std::move(handle));
 }
@@ -177,7 +169,7 @@ std::optional<TcpConnection> TcpListener::accept(SocketError* why) {
         // A connection that was reset while it waited is simply gone; any
         // other failure (no descriptors left) waits for the next look.
         if (errno == EINTR || errno == ECONNABORTED) continue;
-        if (why && errno != EAGAIN && errno != EWOULDBLOCK) *why = errorFromErrno();
+        if (why && errno != EAGAIN && errno != EWOULDBLOCK) *why = lastSocketError();
         return std::nullopt;
     }
 }
@@ -227,28 +219,6 @@ bool SocketPoll::readable(std::size_t index) const {
 
 bool SocketPoll::writable(std::size_t index) const {
     return (entries_->fds[index].revents & (POLLOUT | POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port, std::string* why) {
-    if (const std::optional<Ipv4Address> literal = parseAddress(host, port)) return literal;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int failed = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (failed != 0 || found == nullptr) {
-        if (why) *why = failed == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(failed);
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> address;
-    for (const addrinfo* at = found; at != nullptr && !address; at = at->ai_next) {
-        if (at->ai_family != AF_INET || at->ai_addrlen < sizeof(sockaddr_in)) continue;
-        address = fromSockaddr(*reinterpret_cast<const sockaddr_in*>(at->ai_addr));
-        address->port = port;
-    }
-    ::freeaddrinfo(found);
-    if (!address && why) *why = "it has no IPv4 address";
-    return address;
 }
 
 }  // namespace korvane

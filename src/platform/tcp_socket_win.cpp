@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/socket_address.h"
+#include "platform/socket_system.h"
 #include "platform/tcp_socket.h"
 #include "platform/winsock_start.h"
 
@@ -44,14 +45,6 @@ void prepareConnection(SOCKET socket) {
 
 void closeSocket(SOCKET& socket) {
     if (socket != INVALID_SOCKET) ::closesocket(std::exchange(socket, INVALID_SOCKET));
-}
-
-SocketError lastSocketError() {
-    const int error = ::WSAGetLastError();
-    if (error == WSAEADDRINUSE) return SocketError::addressInUse;
-    if (error == WSAEACCES) return SocketError::accessDenied;
-    if (error == WSAEMFILE || error == WSAENOBUFS) return SocketError::outOfDescriptors;
-    return SocketError::other;
 }
 
 bool wouldBlock() {
@@ -250,29 +243,6 @@ bool SocketPoll::readable(std::size_t index) const {
 
 bool SocketPoll::writable(std::size_t index) const {
     return (entries_->fds[index].revents & (POLLWRNORM | POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-std::optional<Ipv4Address> resolveIpv4(const std::string& host, uint16_t port, std::string* why) {
-    if (const std::optional<Ipv4Address> literal = parseAddress(host, port)) return literal;
-    winsockStarted();  // a failed start shows as the next call failing
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int failed = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (failed != 0 || found == nullptr) {
-        if (why) *why = ::gai_strerrorA(failed);
-        return std::nullopt;
-    }
-    std::optional<Ipv4Address> address;
-    for (const addrinfo* at = found; at != nullptr && !address; at = at->ai_next) {
-        if (at->ai_family != AF_INET || at->ai_addrlen < sizeof(sockaddr_in)) continue;
-        address = fromSockaddr(*reinterpret_cast<const sockaddr_in*>(at->ai_addr));
-        address->port = port;
-    }
-    ::freeaddrinfo(found);
-    if (!address && why) *why = "it has no IPv4 address";
-    return address;
 }
 
 }  // namespace korvane

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/socket_address.h"
+#include "platform/socket_system.h"
 #include "platform/udp_socket.h"
 
 namespace korvane {
@@ -36,9 +37,7 @@ SocketResult UdpSocket::bind(const Ipv4Address& local) {
     if (!native_) return {SocketError::other};
     const sockaddr_in raw = toSockaddr(local);
     if (::bind(native_->fd, reinterpret_cast<const sockaddr*>(&raw), sizeof raw) == 0) return {};
-    if (errno == EADDRINUSE) return {SocketError::addressInUse};
-    if (errno == EACCES) return {SocketError::accessDenied};
-    return {SocketError::other};
+    return {lastSocketError()};
 }
 
 std::optional<Ipv4Address> UdpSocket::localAddress() const {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/socket_address.h"
+#include "platform/socket_system.h"
 #include "platform/udp_socket.h"
 #include "platform/winsock_start.h"
 
@@ -61,14 +62,7 @@ SocketResult UdpSocket::bind(const Ipv4Address& local) {
     const sockaddr_in raw = toSockaddr(local);
     if (::bind(native_->socket, reinterpret_cast<const sockaddr*>(&raw), sizeof raw) == 0)
         return {};
-    switch (::WSAGetLastError()) {
-        case WSAEADDRINUSE:
-            return {SocketError::addressInUse};
-        case WSAEACCES:
-            return {SocketError::accessDenied};
-        default:
-            return {SocketError::other};
-    }
+    return {lastSocketError()};
 }
 
 std::optional<Ipv4Address> UdpSocket::localAddress() const {

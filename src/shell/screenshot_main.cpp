@@ -19,19 +19,19 @@
 #include <optional>
 #include <string>
 
+#include "app/settings_file.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
 #include "pages/define_records_dialog.h"
 #include "resources/icons/rig_icon.h"
 #include "shell/main_window.h"
-#include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_ops.h"
+#include "text/number_text.h"
 
 namespace {
 

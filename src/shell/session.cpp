@@ -8,12 +8,12 @@
 #include <mutex>
 #include <thread>
 
+#include "app/application.h"
+#include "app/settings_file.h"
 #include "links/link_control.h"
 #include "platform/end_requests.h"
 #include "resources/strings.h"
-#include "shell/application.h"
 #include "shell/main_window.h"
-#include "shell/settings_file.h"
 #include "simulation/shared_state.h"
 
 namespace korvane {

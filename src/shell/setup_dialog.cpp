@@ -7,15 +7,15 @@
 #include <QRadioButton>
 #include <utility>
 
-#include "links/tcp_links.h"
 #include "pages/dialog_input.h"
+#include "platform/ipv4_address.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "resources/ip_address_edit.h"
 #include "resources/strings.h"
-#include "simulation/number_text.h"
 #include "simulation/shared_state.h"
+#include "text/number_text.h"
 
 namespace korvane {
 
@@ -166,7 +166,7 @@ bool SetupDialog::storeTcp() {
     }
     const std::string host =
         ui::control<QLineEdit>(this, id::kTcpHostEdit)->text().trimmed().toStdString();
-    if (role_ == kTcpClient && !isTcpHost(host)) {
+    if (role_ == kTcpClient && !isHostName(host)) {
         showWarning(this, ui::kInvalidHost);
         return false;
     }

@@ -3,13 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
-#include "simulation/shared_state.h"
-
 namespace korvane {
 
 namespace {
 
 bool validSlot(int slot) { return slot >= 0 && slot < kAuxTrackSlots; }
+
+template <typename Store>
+bool storeWithin(std::timed_mutex& mutex, std::chrono::milliseconds wait, Store&& store) {
+    std::unique_lock lock(mutex, std::defer_lock);
+    if (!lock.try_lock_for(wait)) return false;
+    store();
+    return true;
+}
 
 }  // namespace
 
@@ -60,17 +66,19 @@ int removeAuxTrack(AuxTrackTable& table, int slot) {
     return 0;
 }
 
-bool setAuxTrackRange(SharedState& shared, int slot, float minimum, float maximum) {
+bool setAuxTrackRange(AuxTrackTable& table, std::timed_mutex& dataMutex,
+                      std::chrono::milliseconds wait, int slot, float minimum, float maximum) {
     if (!validSlot(slot)) return false;
-    return withData(shared.dataMutex, kStoreWait, [&] {
-        shared.auxTracks.minimum[slot] = minimum;
-        shared.auxTracks.maximum[slot] = maximum;
+    return storeWithin(dataMutex, wait, [&] {
+        table.minimum[slot] = minimum;
+        table.maximum[slot] = maximum;
     });
 }
 
-bool setAuxTrackValue(SharedState& shared, int slot, float value) {
+bool setAuxTrackValue(AuxTrackTable& table, std::timed_mutex& dataMutex,
+                      std::chrono::milliseconds wait, int slot, float value) {
     if (!validSlot(slot)) return false;
-    return withData(shared.dataMutex, kStoreWait, [&] { shared.auxTracks.value[slot] = value; });
+    return storeWithin(dataMutex, wait, [&] { table.value[slot] = value; });
 }
 
 int setAuxTrackTransmit(AuxTrackTable& table, int slot, bool on) {

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string_view>
 
 #include "tables/aux_track_table.h"
 
 namespace korvane {
-
-struct SharedState;
 
 // Operations on the auxiliary track table. The Aux Tracks page is the only
 // writer while the program runs. Add, remove and the transmit toggle write
@@ -29,11 +29,13 @@ int addAuxTrack(AuxTrackTable& table, std::string_view tag, float minimum, float
 // slot is out of range or already free (the count is then left alone).
 int removeAuxTrack(AuxTrackTable& table, int slot);
 
-// Store the bounds or the current value under the data mutex, waiting at most
-// kStoreWait. False when the slot is out of range or the mutex was not had in
-// time; the table then keeps its old values.
-bool setAuxTrackRange(SharedState& shared, int slot, float minimum, float maximum);
-bool setAuxTrackValue(SharedState& shared, int slot, float value);
+// Store the bounds or the current value under `dataMutex` (the one that guards
+// the table), waiting for it at most `wait`. False when the slot is out of
+// range or the mutex was not had in time; the table then keeps its old values.
+bool setAuxTrackRange(AuxTrackTable& table, std::timed_mutex& dataMutex,
+                      std::chrono::milliseconds wait, int slot, float minimum, float maximum);
+bool setAuxTrackValue(AuxTrackTable& table, std::timed_mutex& dataMutex,
+                      std::chrono::milliseconds wait, int slot, float value);
 
 // transmit = 1 when on, else 0. Returns 0, or -1 for a slot out of range.
 int setAuxTrackTransmit(AuxTrackTable& table, int slot, bool on);

@@ -32,16 +32,24 @@ private:
     std::size_t left_;
 };
 
+// Where an encoder's bytes go: a file, or in the tests a device that fails.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False unless every byte was taken.
+    virtual bool write(const void* bytes, std::size_t size) = 0;
+};
+
 // A save that fails at any field fails whole: after one write has failed,
 // every later write reports failure too and the commit leaves the old file.
-class ReplacementFile {
+class ReplacementFile : public ByteSink {
 public:
     using Commit = FileReplacement::Outcome;
 
     explicit ReplacementFile(const std::filesystem::path& target) : file_(target) {}
 
     bool isOpen() const { return file_.isOpen(); }
-    bool write(const void* bytes, std::size_t size);
+    bool write(const void* bytes, std::size_t size) override;
     Commit commit();
     const std::string& failure() const { return file_.failure(); }
 

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "platform/file_prefix.h"
-#include "simulation/number_text.h"
 #include "tables/item_catalogue.h"
+#include "text/number_text.h"
 
 namespace korvane {
 

@@ -90,21 +90,25 @@ private:
         if (!(std::fabs(value) < 1e15) || decimals < 0 || decimals > 4 || end_ - cur_ < kMaxChars) {
             return false;
         }
-        constexpr uint64_t kPow10[] = {1, 10, 100, 1000, 10000};
+        // 10^d = 5^d * 2^d: the power of two joins the shift, and the rest of
+        // the product stays below 2^53 * 5^4 < 2^63, exact in 64 bits.
+        constexpr uint64_t kPow5[] = {1, 5, 25, 125, 625};
         const auto bits = std::bit_cast<uint64_t>(value);
         const int exponent = static_cast<int>((bits >> 52) & 0x7ff);
         const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
         // |value| = mantissa * 2^-shift; shift > 2 since |value| < 2^50.
         const uint64_t mantissa = exponent == 0 ? fraction : fraction | (uint64_t{1} << 52);
         const int shift = exponent == 0 ? 1074 : 1075 - exponent;
-        const unsigned __int128 scaled =
-            static_cast<unsigned __int128>(mantissa) * kPow10[decimals];
-        uint64_t q = 0;     // below 1e15 * 1e4 < 2^64
-        if (shift < 100) {  // otherwise scaled (< 2^67) is below half a unit: q stays 0
-            const unsigned __int128 one = static_cast<unsigned __int128>(1) << shift;
-            q = static_cast<uint64_t>(scaled >> shift);
-            const unsigned __int128 rest = scaled & (one - 1);
-            const unsigned __int128 half = one >> 1;
+        // |value| * 10^decimals = scaled * 2^-cut, with cut >= -1.
+        const uint64_t scaled = mantissa * kPow5[decimals];
+        const int cut = shift - decimals;
+        uint64_t q = 0;  // below 1e15 * 1e4 < 2^64
+        if (cut <= 0) {
+            q = scaled << -cut;
+        } else if (cut < 64) {  // otherwise scaled (< 2^63) is below half a unit: q stays 0
+            q = scaled >> cut;
+            const uint64_t rest = scaled & ((uint64_t{1} << cut) - 1);
+            const uint64_t half = uint64_t{1} << (cut - 1);
             if (rest > half || (rest == half && (q & 1) != 0)) ++q;
         }
 

@@ -23,7 +23,7 @@
 #include "links/udp_links.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
-#include "simulation/number_text.h"
+#include "text/number_text.h"
 
 namespace korvane {
 namespace {

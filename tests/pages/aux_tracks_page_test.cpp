@@ -13,8 +13,8 @@
 #include "gui_support.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
-#include "simulation/number_text.h"
 #include "tables/aux_track_ops.h"
+#include "text/number_text.h"
 
 namespace korvane {
 namespace {

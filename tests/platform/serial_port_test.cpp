@@ -34,8 +34,11 @@ TEST_F(SerialPortTest, ComNumberMapsToWorkingDirectoryEntryElseTtyS) {
 
 TEST_F(SerialPortTest, RefusesWhatIsNoTerminal) {
     std::ofstream("plain.txt") << "not a serial line";
-    EXPECT_EQ(SerialPort::open("plain.txt", 9600), nullptr);
-    EXPECT_EQ(SerialPort::open("missing", 9600), nullptr);
+    SerialOpenError why = SerialOpenError::none;
+    EXPECT_EQ(SerialPort::open("plain.txt", 9600, &why), nullptr);
+    EXPECT_EQ(why, SerialOpenError::notSerial);
+    EXPECT_EQ(SerialPort::open("missing", 9600, &why), nullptr);
+    EXPECT_EQ(why, SerialOpenError::missing);
     EXPECT_EQ(SerialPort::open("", 9600), nullptr);
 }
 
@@ -93,7 +96,9 @@ TEST_F(SerialPortTest, BytesPassUnchangedBothWaysWithoutEcho) {
 TEST_F(SerialPortTest, SecondOpenOfTheSameDeviceFailsUntilTheFirstCloses) {
     auto first = SerialPort::open(pty.slavePath(), 9600);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(SerialPort::open(pty.slavePath(), 9600), nullptr);
+    SerialOpenError why = SerialOpenError::none;
+    EXPECT_EQ(SerialPort::open(pty.slavePath(), 9600, &why), nullptr);
+    EXPECT_EQ(why, SerialOpenError::busy);
     first.reset();
     EXPECT_NE(SerialPort::open(pty.slavePath(), 9600), nullptr);
 }

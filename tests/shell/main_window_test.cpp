@@ -15,6 +15,7 @@
 #include <array>
 #include <functional>
 
+#include "app/settings_file.h"
 #include "gui_support.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
@@ -26,7 +27,6 @@
 #include "resources/dialog_builder.h"
 #include "resources/ip_address_edit.h"
 #include "shell/session.h"
-#include "shell/settings_file.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
 #include "simulation/shared_state.h"

@@ -116,21 +116,23 @@ TEST(AuxTrackOps, RangeAndValueAreStoredUnderTheMutexOrNotAtAll) {
     AuxTrackTable& t = s->auxTracks;
     addAuxTrack(t, "0145", 0.0f, 100.0f);
 
-    EXPECT_TRUE(setAuxTrackRange(*s, 0, 10.0f, 20.0f));
+    EXPECT_TRUE(setAuxTrackRange(t, s->dataMutex, kStoreWait, 0, 10.0f, 20.0f));
     EXPECT_FLOAT_EQ(t.minimum[0], 10.0f);
     EXPECT_FLOAT_EQ(t.maximum[0], 20.0f);
     EXPECT_FLOAT_EQ(t.value[0], 50.0f) << "a new range leaves the value where it was";
-    EXPECT_TRUE(setAuxTrackValue(*s, 0, 12.5f));
+    EXPECT_TRUE(setAuxTrackValue(t, s->dataMutex, kStoreWait, 0, 12.5f));
     EXPECT_FLOAT_EQ(t.value[0], 12.5f);
 
-    EXPECT_FALSE(setAuxTrackValue(*s, -1, 1.0f));
-    EXPECT_FALSE(setAuxTrackRange(*s, kAuxTrackSlots, 1.0f, 2.0f));
+    EXPECT_FALSE(setAuxTrackValue(t, s->dataMutex, kStoreWait, -1, 1.0f));
+    EXPECT_FALSE(setAuxTrackRange(t, s->dataMutex, kStoreWait, kAuxTrackSlots, 1, 2));
 
     // Held by another thread for longer than the store waits: nothing is written.
     std::unique_lock held(s->dataMutex);
-    auto value = std::async(std::launch::async, [&] { return setAuxTrackValue(*s, 0, 99.0f); });
-    auto range =
-        std::async(std::launch::async, [&] { return setAuxTrackRange(*s, 0, 1.0f, 2.0f); });
+    const std::chrono::milliseconds w{20};
+    auto value = std::async(std::launch::async,
+                            [&] { return setAuxTrackValue(t, s->dataMutex, w, 0, 99.0f); });
+    auto range = std::async(std::launch::async,
+                            [&] { return setAuxTrackRange(t, s->dataMutex, w, 0, 1.0f, 2.0f); });
     EXPECT_FALSE(value.get());
     EXPECT_FALSE(range.get());
     held.unlock();

@@ -261,7 +261,7 @@ TEST(BuildFrame, TransmitToggleTakesEffectFromTheNextFrame) {
     setAuxTrackTransmit(s->auxTracks, 0, true);
     EXPECT_EQ(frameOf(*s), kGreeting + lines({"&&", "014550.00", "!!"}));
     // A range narrowed below the value leaves the value as it is sent.
-    setAuxTrackRange(*s, 0, 0.0f, 10.0f);
+    setAuxTrackRange(s->auxTracks, s->dataMutex, kStoreWait, 0, 0.0f, 10.0f);
     EXPECT_EQ(frameOf(*s), kGreeting + lines({"&&", "014550.00", "!!"}));
 }
 

@@ -1,17 +1,13 @@
-#include "shell/settings_file.h"
+#include "app/settings_codec.h"
 
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <system_error>
-#include <vector>
 
-#include "links/tcp_links.h"
-#include "platform/file_prefix.h"
+#include "platform/ipv4_address.h"
 #include "simulation/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
-#include "tables/extra_record_file.h"
 
 namespace korvane {
 
@@ -35,8 +31,8 @@ constexpr int32_t kTcpBlockVersion = 1;
 constexpr std::size_t kTcpBlockHead = 12;         // tag, version, size
 constexpr std::size_t kTcpBlockFixedFields = 20;  // up to the host's bytes
 constexpr std::size_t kLargestTcpBlock = kTcpBlockHead + kTcpBlockFixedFields + kMaxHostLength;
-constexpr std::size_t kLargestFile =
-    kHeaderBytes + kTrackRecordBytes * kAuxTrackSlots + kLargestTcpBlock;
+static_assert(kLargestSettingsFile ==
+              kHeaderBytes + kTrackRecordBytes * kAuxTrackSlots + kLargestTcpBlock);
 
 constexpr float kDefaultReservedSetting = 0.1f;
 constexpr float kDefaultTransmitInterval = 3.0f;  // seconds
@@ -44,32 +40,11 @@ constexpr float kDefaultTransmitInterval = 3.0f;  // seconds
 // all) in the file would make the streaming links send without pause.
 constexpr float kShortestTransmitInterval = 0.5f;  // seconds
 
-// Status codes of loadSettings and saveSettings.
-constexpr int32_t kOk = 0;
-constexpr int32_t kNoFile = 1;
-constexpr int32_t kShortField = 2;
-constexpr int32_t kShortDepth = -2;
-constexpr int32_t kNotCreated = -1;
-constexpr int32_t kFailedFloatWrite = -2;  // the IP octets and the float settings
-constexpr int32_t kFailedIntWrite = 2;     // the int32 settings and the track records
-
-std::filesystem::path settingsPath(const std::filesystem::path& folder) {
-    return folder / kSettingsFileName;
-}
-
-void setDefaultLink(SharedState& shared) {
-    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = kDefaultPeer[i];
-    shared.link.interrogated = 0;
-    shared.link.medium = kMediumNone;
-    shared.reservedSetting = kDefaultReservedSetting;
-    shared.link.transmitInterval = kDefaultTransmitInterval;
-    const LinkSettings defaults;
-    shared.link.tcpRole = defaults.tcpRole;
-    shared.link.tcpPort = defaults.tcpPort;
-    std::memcpy(shared.link.tcpListenAddress, defaults.tcpListenAddress,
-                sizeof defaults.tcpListenAddress);
-    shared.link.tcpHost = defaults.tcpHost;
-}
+constexpr SettingsRead kOk = SettingsRead::ok;
+constexpr SettingsRead kShortField = SettingsRead::shortField;
+constexpr SettingsRead kShortDepth = SettingsRead::shortDepth;
+constexpr SettingsWrite kFailedFloatWrite = SettingsWrite::floatField;
+constexpr SettingsWrite kFailedIntWrite = SettingsWrite::intField;
 
 bool tcpSettingsAreDefaults(const LinkSettings& link) {
     const LinkSettings defaults;
@@ -122,25 +97,29 @@ bool readTcpBlock(ByteReader& reader, LinkSettings& link) {
     link.tcpPort = *port;
     for (int i = 0; i < 4; ++i) link.tcpListenAddress[i] = address[i];
     // The host is shown and dialled: only one the command line would take.
-    link.tcpHost = isTcpHost(host) ? host : LinkSettings{}.tcpHost;
+    link.tcpHost = isHostName(host) ? host : LinkSettings{}.tcpHost;
     return *isLink == 1;
 }
 
-// What one save writes, copied out of the shared state in one go.
-struct SettingsImage {
-    std::vector<uint8_t> bytes;
-    // The header fields in file order, with the status of a failed write of each.
-    struct Field {
-        std::size_t size;
-        int32_t failCode;
-    };
-    std::vector<Field> header;
-    int32_t trackCount = 0;
-};
+}  // namespace
 
-SettingsImage buildImage(SharedState& shared) {
+void setDefaultLink(SharedState& shared) {
+    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = kDefaultPeer[i];
+    shared.link.interrogated = 0;
+    shared.link.medium = kMediumNone;
+    shared.reservedSetting = kDefaultReservedSetting;
+    shared.link.transmitInterval = kDefaultTransmitInterval;
+    const LinkSettings defaults;
+    shared.link.tcpRole = defaults.tcpRole;
+    shared.link.tcpPort = defaults.tcpPort;
+    std::memcpy(shared.link.tcpListenAddress, defaults.tcpListenAddress,
+                sizeof defaults.tcpListenAddress);
+    shared.link.tcpHost = defaults.tcpHost;
+}
+
+SettingsImage encodeSettings(SharedState& shared) {
     SettingsImage image;
-    image.bytes.reserve(kLargestFile);
+    image.bytes.reserve(kLargestSettingsFile);
     for (int i = 0; i < 4; ++i) {
         image.bytes.push_back(static_cast<uint8_t>(shared.link.ipAddress[i] & 0xff));
         image.header.push_back({1, kFailedFloatWrite});
@@ -153,8 +132,9 @@ SettingsImage buildImage(SharedState& shared) {
     appendInt32(image.bytes, shared.link.interrogated);
     appendFloat(image.bytes, shared.sim.holeDepth);
     appendFloat(image.bytes, shared.sim.bitDepth);
-    for (int32_t code : {kFailedFloatWrite, kFailedFloatWrite, kFailedIntWrite, kFailedIntWrite,
-                         kFailedIntWrite, kFailedFloatWrite, kFailedFloatWrite})
+    for (SettingsWrite code :
+         {kFailedFloatWrite, kFailedFloatWrite, kFailedIntWrite, kFailedIntWrite, kFailedIntWrite,
+          kFailedFloatWrite, kFailedFloatWrite})
         image.header.push_back({4, code});
 
     AuxTrackTable& tracks = shared.auxTracks;
@@ -173,36 +153,10 @@ SettingsImage buildImage(SharedState& shared) {
     return image;
 }
 
-}  // namespace
-
-void setStartupDefaults(SharedState& shared, const std::filesystem::path& folder) {
-    shared.link.comPort = 1;
-    shared.link.baudIndex = 1;  // 9600: neither is kept in Korvane.ini
-    setDefaultLink(shared);
-
-    clearAuxTracks(shared.auxTracks);
-    shared.sim.transmitExtraRecords.store(0);
-    shared.sim.clockState.store(kClockRunning);
-
-    loadExtraRecords(shared.extraRecords, folder);
-}
-
-int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
-    const std::filesystem::path path = settingsPath(folder);
-    const FilePrefix file = readFilePrefix(path, kLargestFile);
-    if (file.result != FileRead::read) {
-        // A regular file that cannot be opened is deleted like a damaged one,
-        // or no save could ever replace it; a FIFO or device is none of ours.
-        std::error_code ignored;  // a delete that fails is harmless
-        if (file.result == FileRead::unreadable) std::filesystem::remove(path, ignored);
-        setDefaultLink(shared);
-        return kNoFile;
-    }
-
-    // Runs before any other thread exists, so it takes no lock. A field that
-    // comes up short keeps the value it had: half a float is no value.
-    int32_t status = kOk;
-    ByteReader reader(file.bytes.data(), file.bytes.size());
+SettingsRead decodeSettings(std::span<const uint8_t> bytes, SharedState& shared) {
+    // A field that comes up short keeps the value it had: half a float is no value.
+    SettingsRead status = kOk;
+    ByteReader reader(bytes.data(), bytes.size());
     int32_t octets[4] = {kDefaultPeer[0], kDefaultPeer[1], kDefaultPeer[2], kDefaultPeer[3]};
     for (int32_t& octet : octets) {
         if (const auto byte = reader.readByte())
@@ -273,39 +227,22 @@ int32_t loadSettings(SharedState& shared, const std::filesystem::path& folder) {
         if (readTcpBlock(reader, shared.link) && *medium == kMediumNone)
             shared.link.medium = kMediumTcp;
     } else {
-        std::error_code ignored;  // deleting a missing file is harmless
-        std::filesystem::remove(path, ignored);
         setDefaultLink(shared);
     }
     return status;
 }
 
-int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder, std::string* why) {
-    // The clock and link threads may still run: copy under the lock so the two
-    // depths come from the same clock step. If the lock cannot be had in time,
-    // copy without it: the process is about to end, and losing the operator's
-    // settings would be worse than depths from two neighbouring steps.
-    SettingsImage image;
-    if (!withData(shared.dataMutex, kDataWait, [&] { image = buildImage(shared); }))
-        image = buildImage(shared);
-
-    ReplacementFile file(settingsPath(folder));
-    const auto failed = [&](int32_t code) {
-        if (why) *why = file.failure();
-        return code;
-    };
-    if (!file.isOpen()) return failed(kNotCreated);
-
-    int32_t status = kOk;
+SettingsWrite writeSettings(const SettingsImage& image, ByteSink& sink) {
+    SettingsWrite status = SettingsWrite::ok;
     const uint8_t* next = image.bytes.data();
     for (const auto& field : image.header) {
-        if (!file.write(next, field.size)) status = field.failCode;
+        if (!sink.write(next, field.size)) status = field.failCode;
         next += field.size;
     }
-    const bool countWritten = file.write(next, 4);
+    const bool countWritten = sink.write(next, 4);
     next += 4;
     for (int32_t k = 0; k < image.trackCount; ++k) {
-        if (!file.write(next, kTrackRecordBytes)) {
+        if (!sink.write(next, kTrackRecordBytes)) {
             status = kFailedIntWrite;
             break;
         }
@@ -313,18 +250,10 @@ int32_t saveSettings(SharedState& shared, const std::filesystem::path& folder, s
     }
     const std::size_t tcpBlock =
         static_cast<std::size_t>(image.bytes.data() + image.bytes.size() - next);
-    if (status == kOk && tcpBlock > 0 && !file.write(next, tcpBlock)) status = kFailedIntWrite;
+    if (status == SettingsWrite::ok && tcpBlock > 0 && !sink.write(next, tcpBlock))
+        status = kFailedIntWrite;
     // A file without its count is no settings file either: never report it saved.
-    if (!countWritten && status == kOk) status = kFailedIntWrite;
-
-    switch (file.commit()) {
-        case ReplacementFile::Commit::replaced:
-            return status == kOk ? status : failed(status);
-        case ReplacementFile::Commit::writeFailed:
-            return failed(status == kOk ? kFailedIntWrite : status);
-        case ReplacementFile::Commit::renameFailed:
-            return failed(kNotCreated);
-    }
+    if (!countWritten && status == SettingsWrite::ok) status = kFailedIntWrite;
     return status;
 }
 

@@ -1,5 +1,9 @@
 #pragma once
 
+// app/: the top of the core, below every front end: start-up, shut-down and the
+// settings file. Plain C++ in korvane_core, written once for the desktop
+// program and the headless runner.
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>

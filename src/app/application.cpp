@@ -1,13 +1,13 @@
-#include "shell/application.h"
+#include "app/application.h"
 
 #include <cstdio>
 #include <optional>
 #include <utility>
 
+#include "app/settings_file.h"
 #include "links/link_control.h"
 #include "platform/file_replacement.h"
 #include "platform/instance_lock.h"
-#include "shell/settings_file.h"
 #include "simulation/shared_state.h"
 #include "simulation/simulation_clock.h"
 #include "tables/extra_record_file.h"

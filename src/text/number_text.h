@@ -1,5 +1,8 @@
 #pragma once
 
+// text/: number text for every layer above the platform; it depends on the
+// standard library alone, so the tables and the simulation may use it.
+
 #include <optional>
 #include <string>
 #include <string_view>
