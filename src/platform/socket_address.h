@@ -5,12 +5,15 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #endif
 
 #include <cstring>
+#include <vector>
 
 #include "platform/ipv4_address.h"
 
@@ -29,6 +32,18 @@ inline Ipv4Address fromSockaddr(const sockaddr_in& raw) {
     std::memcpy(address.octets, &raw.sin_addr.s_addr, 4);
     address.port = ntohs(raw.sin_port);
     return address;
+}
+
+// The IPv4 addresses of a name lookup's answer, in its order; the answer is
+// freed.
+inline std::vector<Ipv4Address> takeIpv4Addresses(addrinfo* found) {
+    std::vector<Ipv4Address> addresses;
+    for (const addrinfo* at = found; at != nullptr; at = at->ai_next) {
+        if (at->ai_family != AF_INET || at->ai_addrlen < sizeof(sockaddr_in)) continue;
+        addresses.push_back(fromSockaddr(*reinterpret_cast<const sockaddr_in*>(at->ai_addr)));
+    }
+    ::freeaddrinfo(found);
+    return addresses;
 }
 
 }  // namespace korvane

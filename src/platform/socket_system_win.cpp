@@ -26,13 +26,7 @@ std::optional<std::vector<Ipv4Address>> lookUpIpv4(const std::string& host, std:
         if (why) *why = ::gai_strerrorA(failed);
         return std::nullopt;
     }
-    std::vector<Ipv4Address> addresses;
-    for (const addrinfo* at = found; at != nullptr; at = at->ai_next) {
-        if (at->ai_family != AF_INET || at->ai_addrlen < sizeof(sockaddr_in)) continue;
-        addresses.push_back(fromSockaddr(*reinterpret_cast<const sockaddr_in*>(at->ai_addr)));
-    }
-    ::freeaddrinfo(found);
-    return addresses;
+    return takeIpv4Addresses(found);
 }
 
 }  // namespace korvane
