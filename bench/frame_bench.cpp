@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/extra_record_ops.h"
 #include "wits/frame_builder.h"

@@ -18,7 +18,7 @@
 #include "links/link_control.h"
 #include "links/udp_links.h"
 #include "platform/udp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

@@ -25,7 +25,7 @@
 
 #include "links/link_control.h"
 #include "platform/tcp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "wits/frame_builder.h"
 
 namespace korvane {

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 layers=(
   "platform sanitizers"
   "text tables"
-  "simulation"
+  "simulation state"
   "wits links"
   "app"
   "shell pages resources headless"

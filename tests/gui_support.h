@@ -36,7 +36,7 @@
 
 #include "file_fixtures.h"
 #include "resources/dialog_builder.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "wits/frame_builder.h"
 
 namespace korvane::testing {

@@ -8,7 +8,7 @@
 #include "links/link_control.h"
 #include "platform/file_replacement.h"
 #include "platform/instance_lock.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "simulation/simulation_clock.h"
 #include "tables/extra_record_file.h"
 

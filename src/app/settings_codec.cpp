@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/ipv4_address.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
 

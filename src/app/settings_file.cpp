@@ -4,7 +4,7 @@
 
 #include "app/settings_codec.h"
 #include "platform/file_prefix.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/binary_file.h"
 #include "tables/extra_record_file.h"

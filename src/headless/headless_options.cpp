@@ -5,7 +5,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 #include "platform/ipv4_address.h"
 #include "text/number_text.h"
 

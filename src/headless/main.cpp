@@ -22,7 +22,7 @@
 #include "links/link_control.h"
 #include "platform/end_requests.h"
 #include "platform/local_time.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

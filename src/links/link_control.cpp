@@ -1,9 +1,9 @@
 #include "links/link_control.h"
 
 #include "links/link_runner.h"
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 #include "links/media.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

@@ -7,7 +7,7 @@
 #include "links/simulated_rig.h"
 #include "links/transmit_pause.h"
 #include "links/transport.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

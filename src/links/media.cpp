@@ -1,7 +1,7 @@
 #include "links/media.h"
 
 #include "links/link_control.h"
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 #include "links/peer_text.h"
 #include "links/rs232_links.h"
 #include "links/tcp_links.h"

@@ -12,7 +12,7 @@
 #include "links/request_recognition.h"
 #include "links/serial_access.h"
 #include "links/transport.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 #include "links/serial_access.h"
 
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 
 namespace korvane {
 

@@ -1,6 +1,6 @@
 #include "links/simulated_rig.h"
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "wits/frame_builder.h"
 
 namespace korvane {

@@ -14,7 +14,7 @@
 #include "links/transport.h"
 #include "platform/ipv4_address.h"
 #include "platform/tcp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

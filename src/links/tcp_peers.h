@@ -19,7 +19,7 @@
 #include "links/link_control.h"
 #include "links/request_recognition.h"
 #include "platform/tcp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace tcp {

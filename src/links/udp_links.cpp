@@ -12,7 +12,7 @@
 #include "links/peer_text.h"
 #include "links/transport.h"
 #include "platform/udp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "text/number_text.h"
 
 namespace korvane {

@@ -13,7 +13,7 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/catalogue_file.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_ops.h"

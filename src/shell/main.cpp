@@ -10,7 +10,7 @@
 #include "platform/end_requests.h"
 #include "shell/session.h"
 #include "shell/tray_icon.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "korvane_version.h"
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 #include "pages/pages.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -20,7 +20,7 @@
 #include "resources/strings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

@@ -27,7 +27,7 @@
 #include "shell/main_window.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_ops.h"

@@ -14,7 +14,7 @@
 #include "platform/end_requests.h"
 #include "resources/strings.h"
 #include "shell/main_window.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

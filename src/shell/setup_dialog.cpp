@@ -14,7 +14,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/ip_address_edit.h"
 #include "resources/strings.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "text/number_text.h"
 
 namespace korvane {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

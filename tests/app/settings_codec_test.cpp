@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "fail_device.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
 
 namespace korvane {

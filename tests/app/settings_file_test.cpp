@@ -21,7 +21,7 @@
 
 #include "file_fixtures.h"
 #include "platform/file_replacement.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/catalogue_file.h"
 #include "tables/extra_record_file.h"
 #include "tables/extra_record_table.h"

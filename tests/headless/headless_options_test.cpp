@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 
 namespace korvane {
 namespace {

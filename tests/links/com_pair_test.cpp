@@ -15,7 +15,7 @@
 #include "links/link_runner.h"
 #include "links/rs232_links.h"
 #include "platform/serial_port.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

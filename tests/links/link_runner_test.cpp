@@ -7,7 +7,7 @@
 
 #include "links/link_control.h"
 #include "links/transport.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

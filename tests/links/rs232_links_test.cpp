@@ -16,7 +16,7 @@
 #include "links/link_runner.h"
 #include "platform/pseudo_terminal.h"
 #include "platform/serial_port.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

@@ -14,7 +14,7 @@
 #include "links/link_control.h"
 #include "links/link_runner.h"
 #include "platform/udp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "wits/frame_builder.h"
 
 namespace korvane {

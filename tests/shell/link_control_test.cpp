@@ -14,7 +14,7 @@
 #include "platform/pseudo_terminal.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

@@ -29,7 +29,7 @@
 #include "shell/session.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

@@ -16,7 +16,7 @@
 #include "shell/main_window.h"
 #include "shell/session.h"
 #include "shell/tray_icon.h"
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 // These run the clock in real time, so they only bound what it adds: a run of
 // t seconds covers at most t, and at least t less one period and a little

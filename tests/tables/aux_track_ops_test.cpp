@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 namespace {

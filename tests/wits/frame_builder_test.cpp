@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "simulation/shared_state.h"
+#include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
 #include "tables/extra_record_ops.h"
 

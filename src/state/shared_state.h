@@ -1,6 +1,6 @@
 #pragma once
 
-#include "links/link_settings.h"
+#include "state/link_settings.h"
 #include "simulation/data_mutex.h"
 #include "simulation/sim_state.h"
 #include "tables/aux_track_table.h"
