@@ -8,8 +8,8 @@
 #include "links/link_control.h"
 #include "platform/file_replacement.h"
 #include "platform/instance_lock.h"
-#include "state/shared_state.h"
 #include "simulation/simulation_clock.h"
+#include "state/shared_state.h"
 #include "tables/extra_record_file.h"
 
 namespace korvane {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <iterator>
 
-#include "state/link_settings.h"
 #include "platform/ipv4_address.h"
+#include "state/link_settings.h"
 #include "text/number_text.h"
 
 namespace korvane {

@@ -1,8 +1,8 @@
 #include "links/link_control.h"
 
 #include "links/link_runner.h"
-#include "state/link_settings.h"
 #include "links/media.h"
+#include "state/link_settings.h"
 #include "state/shared_state.h"
 
 namespace korvane {

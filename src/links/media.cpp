@@ -1,11 +1,11 @@
 #include "links/media.h"
 
 #include "links/link_control.h"
-#include "state/link_settings.h"
 #include "links/peer_text.h"
 #include "links/rs232_links.h"
 #include "links/tcp_links.h"
 #include "links/udp_links.h"
+#include "state/link_settings.h"
 
 namespace korvane {
 

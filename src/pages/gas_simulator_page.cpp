@@ -11,8 +11,8 @@
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
-#include "state/shared_state.h"
 #include "simulation/slider_mapping.h"
+#include "state/shared_state.h"
 
 namespace korvane {
 

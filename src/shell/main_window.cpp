@@ -12,7 +12,6 @@
 #include <mutex>
 
 #include "korvane_version.h"
-#include "state/link_settings.h"
 #include "pages/pages.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -20,6 +19,7 @@
 #include "resources/strings.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "state/link_settings.h"
 #include "state/shared_state.h"
 
 namespace korvane {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "state/link_settings.h"
 #include "simulation/data_mutex.h"
 #include "simulation/sim_state.h"
+#include "state/link_settings.h"
 #include "tables/aux_track_table.h"
 #include "tables/extra_record_table.h"
 #include "tables/item_catalogue.h"
