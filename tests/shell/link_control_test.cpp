@@ -168,11 +168,12 @@ TEST_F(LinkControlTest, ATcpServerWhosePortIsTakenListensOnceItIsFree) {
     control_.onNews = [&](const std::string& note, NewsKind) {
         if (note == "Listening on 0.0.0.0:5001") ++listening;
     };
+    control_.timing.tcpListenRetry = 1000ms;  // the product's 2 s, halved
     EXPECT_EQ(start(kMediumTcp), 1);
     EXPECT_EQ(ui_.errors,
               std::vector<std::string>{
                   "TCP Error on 0.0.0.0:5001\nPort 5001 is already in use by another "
-                  "program.\nKorvane listens as soon as it is free, trying every 2 s."});
+                  "program.\nKorvane listens as soon as it is free, trying every 1 s."});
     EXPECT_EQ(ui_.titles,
               std::vector<std::string>{"Korvane (Streaming TCP, waiting for port 5001)"});
     EXPECT_EQ(shared_.link.medium, kMediumTcp);
