@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "platform/serial_port.h"
+
 namespace korvane {
 
 // Every period and time-out of the links, in one place a test can shorten
@@ -24,6 +26,9 @@ struct LinkTiming {
     ms shortestPause{500};
     // How often a serial port whose device went away is opened again.
     ms serialReopen{1000};
+    // How long a serial write may make no progress (a receiver holding the
+    // line) before the frame is given up.
+    ms serialWriteStall{kSerialWriteStall};
     // How long a streaming serial link waits for its listener to end.
     ms listenerStopWait{5000};
     // A TCP receiver whose queue is full and that has taken nothing for this

@@ -225,7 +225,8 @@ public:
 
 private:
     void write(std::string_view piece) {
-        if (writeSerial(listener_->port.get(), piece, &control_.linkStopEvent) == 0)
+        if (writeSerial(listener_->port.get(), piece, &control_.linkStopEvent,
+                        control_.timing.serialWriteStall) == 0)
             noteSent(control_, piece);
     }
 

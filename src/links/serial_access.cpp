@@ -17,9 +17,10 @@ int32_t readSerial(SerialPort* port, char* buffer, std::size_t capacity) {
     return static_cast<int32_t>(got);
 }
 
-int32_t writeSerial(SerialPort* port, std::string_view message, const ManualResetEvent* abort) {
+int32_t writeSerial(SerialPort* port, std::string_view message, const ManualResetEvent* abort,
+                    std::chrono::milliseconds stallLimit) {
     if (!port) return 1;
-    return port->write(message.data(), message.size(), abort) ? 0 : 1;
+    return port->write(message.data(), message.size(), abort, stallLimit) ? 0 : 1;
 }
 
 }  // namespace korvane

@@ -24,8 +24,9 @@ SerialPortHandle openSerialPort(int32_t portNumber, int32_t baudIndex);
 int32_t readSerial(SerialPort* port, char* buffer, std::size_t capacity);
 
 // Writes the message: 0 when every byte went, 1 otherwise (no port, an error, a line stalled for
-// kSerialWriteStall, or `abort` set while the line was full).
+// `stallLimit`, or `abort` set while the line was full).
 int32_t writeSerial(SerialPort* port, std::string_view message,
-                    const ManualResetEvent* abort = nullptr);
+                    const ManualResetEvent* abort = nullptr,
+                    std::chrono::milliseconds stallLimit = kSerialWriteStall);
 
 }  // namespace korvane

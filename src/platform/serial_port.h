@@ -51,9 +51,10 @@ public:
 
     // Writes every byte, waiting for room in the output queue as a blocking
     // write would. Gives up, discarding what is still queued, once the line
-    // has taken nothing for kSerialWriteStall or `abort` is set; false then,
-    // and on an error.
-    bool write(const char* data, std::size_t count, const ManualResetEvent* abort = nullptr);
+    // has taken nothing for `stallLimit` or `abort` is set; false then, and on
+    // an error.
+    bool write(const char* data, std::size_t count, const ManualResetEvent* abort = nullptr,
+               std::chrono::milliseconds stallLimit = kSerialWriteStall);
 
     // True once a read or write has found the device gone (a USB adapter
     // unplugged, the other side of a pseudo-terminal closed): it will never

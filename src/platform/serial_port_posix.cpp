@@ -172,7 +172,8 @@ std::size_t SerialPort::read(char* buffer, std::size_t count) {
     return 0;
 }
 
-bool SerialPort::write(const char* data, std::size_t count, const ManualResetEvent* abort) {
+bool SerialPort::write(const char* data, std::size_t count, const ManualResetEvent* abort,
+                       std::chrono::milliseconds stallLimit) {
     const int fd = native_->fd;
     std::size_t done = 0;
     auto lastProgress = Clock::now();
@@ -191,10 +192,10 @@ bool SerialPort::write(const char* data, std::size_t count, const ManualResetEve
         if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
         if (abort && abort->isSet()) break;
         const auto stalled = Clock::now() - lastProgress;
-        if (stalled >= kSerialWriteStall) break;
+        if (stalled >= stallLimit) break;
         // Short slices, so a stop request is seen within a tenth of a second.
         pollfd room{fd, POLLOUT, 0};
-        const auto slice = std::min<Clock::duration>(kSerialWriteStall - stalled, kSerialReadWait);
+        const auto slice = std::min<Clock::duration>(stallLimit - stalled, kSerialReadWait);
         if (::poll(&room, 1, pollMs(slice)) < 0 && errno != EINTR) return false;
     }
     if (done == count) return true;

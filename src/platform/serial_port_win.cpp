@@ -175,7 +175,8 @@ std::size_t SerialPort::read(char* buffer, std::size_t count) {
     return 0;
 }
 
-bool SerialPort::write(const char* data, std::size_t count, const ManualResetEvent* abort) {
+bool SerialPort::write(const char* data, std::size_t count, const ManualResetEvent* abort,
+                       std::chrono::milliseconds stallLimit) {
     std::size_t done = 0;
     auto lastProgress = Clock::now();
     while (done < count) {
@@ -195,7 +196,7 @@ bool SerialPort::write(const char* data, std::size_t count, const ManualResetEve
             continue;
         }
         if (abort && abort->isSet()) break;
-        if (Clock::now() - lastProgress >= kSerialWriteStall) break;
+        if (Clock::now() - lastProgress >= stallLimit) break;
     }
     if (done == count) return true;
     // The rest of this frame must not go out at the head of the next one.

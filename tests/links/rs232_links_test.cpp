@@ -224,11 +224,12 @@ TEST_F(Rs232LinkTest, StopWhileTheListenerWaitsForThePortEndsBothThreads) {
 // not the link: once it lets go, frames flow again.
 TEST_F(Rs232LinkTest, ALineHeldTooLongLosesFramesButNotTheLink) {
     setSoftwareFlowControl(true);
+    control.timing.serialWriteStall = 400ms;
     ASSERT_TRUE(start(rs232StreamingLink));
     ASSERT_TRUE(pty.send("\x13"));  // XOFF
-    std::this_thread::sleep_for(kSerialWriteStall + 1000ms);
+    std::this_thread::sleep_for(control.timing.serialWriteStall + 300ms);
     ASSERT_TRUE(pty.send("\x11"));  // XON
-    EXPECT_GE(countFrames(pty.receiveFor(1500ms)), 1u);
+    EXPECT_GE(countFrames(pty.receiveFor(1200ms)), 1u);
     EXPECT_TRUE(stop());
 }
 
