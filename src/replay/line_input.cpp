@@ -40,8 +40,8 @@ bool LineInput::next(Line& out) {
     for (;;) {
         if (begin_ == end_ && !fill()) {
             // The end of the file ends the last line, if there is one.
-            if (!started) return false;
             consumed_ = chunkOffset_ + end_;
+            if (!started) return false;
             out.text = out.overlong ? std::string_view() : std::string_view(carry_);
             return true;
         }
