@@ -4,17 +4,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "replay/line_input.h"
 #include "wits/frame_builder.h"
 
 namespace korvane {
 
 namespace {
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -68,10 +63,10 @@ bool splitCells(std::string_view line, char sep, std::vector<std::string_view>& 
             ++i;
             while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
             if (i < line.size() && line[i] != sep) return false;
-            cells.push_back(trimmed(std::string_view(scratch).substr(start)));
+            cells.push_back(trimBlanks(std::string_view(scratch).substr(start)));
         } else {
             const std::size_t stop = std::min(line.find(sep, i), line.size());
-            cells.push_back(trimmed(line.substr(i, stop - i)));
+            cells.push_back(trimBlanks(line.substr(i, stop - i)));
             i = stop;
         }
         if (i >= line.size()) return true;

@@ -53,4 +53,11 @@ private:
     int readError_ = 0;
 };
 
+// A line without the spaces and tabs around it.
+inline std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
 }  // namespace korvane

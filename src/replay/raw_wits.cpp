@@ -1,19 +1,11 @@
 #include "replay/raw_wits.h"
 
+#include "replay/line_input.h"
+
 namespace korvane {
 
-namespace {
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-}  // namespace
-
 bool RawWitsFrames::line(std::string_view text) {
-    const std::string_view mark = trimmed(text);
+    const std::string_view mark = trimBlanks(text);
     if (mark == "&&") {
         if (inRecord_) ++damage_;  // the record before never closed
         inRecord_ = true;

@@ -9,9 +9,7 @@ namespace korvane {
 
 namespace {
 
-bool blank(std::string_view line) {
-    return line.find_first_not_of(" \t") == std::string_view::npos;
-}
+bool blank(std::string_view line) { return trimBlanks(line).empty(); }
 
 std::string_view withoutBom(std::string_view line) {
     return line.substr(0, 3) == "\xEF\xBB\xBF" ? line.substr(3) : line;
