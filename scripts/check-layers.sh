@@ -9,7 +9,9 @@ layers=(
   "platform sanitizers"
   "text tables"
   "simulation state"
-  "wits links"
+  "wits"
+  "replay"
+  "links"
   "app"
   "shell pages resources headless"
 )

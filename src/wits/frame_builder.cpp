@@ -26,7 +26,6 @@ constexpr std::size_t kItemCode = 4;                  // "0108"
 constexpr std::size_t kMaxTagChars = kTagLength + 1;  // a tag without its NUL fills the field
 constexpr std::size_t kRecordMarks = 8;               // "&&\r\n" and "!!\r\n"
 
-constexpr char kGreeting[] = "&&\r\n1984KVT\r\n!!\r\n";
 constexpr char kOpen[] = "&&\r\n";
 constexpr char kClose[] = "!!\r\n";
 
@@ -35,7 +34,7 @@ constexpr char kClose[] = "!!\r\n";
 // widest its type prints (record and item numbers are two digits each). Nothing is cut short
 // because this always fits.
 constexpr std::size_t kWorstFrame =
-    (sizeof kGreeting - 1) + (sizeof kOpen - 1) +
+    (sizeof kGreetingRecord - 1) + (sizeof kOpen - 1) +
     2 * (kItemCode + maxFixedChars<float>(4) + kLineEnd) +                  // 0108, 0110
     kAuxTrackSlots * (kMaxTagChars + maxFixedChars<float>(2) + kLineEnd) +  // aux tracks
     kPumpCount * (kItemCode + maxFixedChars<float>(2) + kLineEnd) +         // 0123..0125
@@ -192,7 +191,7 @@ std::size_t buildFrame(SharedState& shared, char* out) {
     FrameWriter w(out);
     const SimState& sim = shared.sim;
 
-    w.text(kGreeting);
+    w.text(kGreetingRecord);
     w.text(kOpen);
 
     if (sim.dropBitDepth == 0) {
