@@ -24,6 +24,16 @@ std::optional<int32_t> wholeNumber(std::string_view text) {
     return value;
 }
 
+// A decimal number and nothing else, in the classic locale.
+std::optional<double> wholeDecimal(std::string_view text) {
+    double value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 // Strict dotted-quad text, as every other place an address is typed takes it.
 std::optional<std::array<int32_t, 4>> readAddress(std::string_view text) {
     const std::optional<Ipv4Address> address = parseAddress(std::string(text), 0);
@@ -103,6 +113,16 @@ const char* const kHeadlessUsage =
     "                    TCP each line names its connection\n"
     "  --timestamps      start every --echo line with the local time, as the\n"
     "                    lines on standard error always do\n"
+    "  --play FILE       play a recording (Korvane's own, raw WITS text or CSV\n"
+    "                    channels) instead of the simulated rig; the run ends\n"
+    "                    when it has played\n"
+    "  --speed X|max     play X times as fast (0.1 to 1000); max, streaming only,\n"
+    "                    as fast as the link takes frames\n"
+    "  --loop            play the recording again from the start at its end\n"
+    "  --start SECS      begin playing SECS seconds into the recording\n"
+    "  --record FILE     record every frame sent and everything received\n"
+    "  --record-overwrite\n"
+    "                    replace FILE if it exists (else the run refuses to start)\n"
     "  --help            print this text\n"
     "  --version         print the program's name and version\n"
     "\n"
@@ -114,7 +134,8 @@ const char* const kHeadlessUsage =
     "Exit status: 0 after SIGINT, SIGTERM or SIGHUP, and when another copy is\n"
     "already running; 1 when the link cannot start (a TCP server whose port is\n"
     "taken waits for it instead) or the settings cannot be saved at the end;\n"
-    "2 for a command line it cannot read.\n";
+    "2 for a command line it cannot read, a recording it cannot play, or a file\n"
+    "it will not record over.\n";
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     HeadlessOptions options;
@@ -183,6 +204,26 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
                 if (kBaudRates[k] == *rate) index = k;
             if (!index) return fail("--baud needs one of the listed rates");
             options.baudIndex = index;
+        } else if (name == "--play" || name == "--record") {
+            const std::optional<std::string> text = value();
+            if (!text || text->empty()) return fail(name + " needs a file name");
+            (name == "--play" ? options.play : options.record) = *text;
+        } else if (name == "--loop" && flag()) {
+            options.loop = true;
+        } else if (name == "--record-overwrite" && flag()) {
+            options.recordOverwrite = true;
+        } else if (name == "--speed") {
+            const std::optional<std::string> text = value();
+            const std::optional<double> speed = text ? wholeDecimal(*text) : std::nullopt;
+            options.speedMax = text && *text == "max";
+            if (!options.speedMax && (!speed || *speed < 0.1 || *speed > 1000))
+                return fail("--speed needs a number from 0.1 to 1000, or max");
+            if (speed) options.speed = *speed;
+        } else if (name == "--start") {
+            const std::optional<std::string> text = value();
+            const std::optional<double> seconds = text ? wholeDecimal(*text) : std::nullopt;
+            if (!seconds || *seconds < 0) return fail("--start needs seconds, 0 or more");
+            options.start = *seconds;
         } else if (name == "--interval") {
             const std::optional<std::string> text = value();
             std::size_t used = 0;
@@ -196,6 +237,10 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     }
     if (media > 1)
         return {std::nullopt, "choose one of --udp, --serial, --tcp-listen and --tcp-connect"};
+    const bool playing = options.speed != 1.0 || options.speedMax || options.loop || options.start;
+    if (playing && !options.play) return {std::nullopt, "--speed, --loop and --start need --play"};
+    if (options.recordOverwrite && !options.record)
+        return {std::nullopt, "--record-overwrite needs --record"};
     return {options, {}};
 }
 

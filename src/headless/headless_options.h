@@ -25,6 +25,15 @@ struct HeadlessOptions {
     std::optional<int32_t> tcpPort;
     std::optional<std::array<int32_t, 4>> tcpListenAddress;
     std::optional<std::string> tcpHost;
+    // A recording to play instead of the rig, and how.
+    std::optional<std::string> play;
+    double speed = 1.0;
+    bool speedMax = false;
+    bool loop = false;
+    double start = 0.0;
+    // Where to record what goes over the link.
+    std::optional<std::string> record;
+    bool recordOverwrite = false;
     bool echo = false;
     bool timestamps = false;  // --echo lines start with the local time too
     bool help = false;

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,8 +22,11 @@
 #include "headless/report_lines.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
+#include "links/recorded_source.h"
 #include "platform/end_requests.h"
 #include "platform/local_time.h"
+#include "replay/recorder.h"
+#include "replay/recording_reader.h"
 #include "state/shared_state.h"
 
 namespace korvane {
@@ -36,6 +41,9 @@ constexpr auto kFinalDrain = std::chrono::milliseconds{200};
 constexpr auto kReportTick = std::chrono::milliseconds{100};
 // The link the run was given could not start.
 constexpr int kExitLinkFailed = 1;
+// A recording that cannot play or a file that may not be recorded over: the
+// run stops before its link starts, as for a command line it cannot read.
+constexpr int kExitCannotPlayOrRecord = 2;
 
 // Every line the runner prints goes through a queue: a stalled terminal or
 // pipe must never hold up a link or the end of the program.
@@ -118,11 +126,18 @@ public:
         control_.onNews = [this](const std::string& note, NewsKind kind) {
             report().news(note, kind, linkTitle(control_));
         };
+        if (options_.play) setupError_ = startPlaying(*options_.play);
+        if (options_.record && setupError_.empty()) setupError_ = startRecording(*options_.record);
     }
 
     LinkUi& linkUi() override { return ui_; }
 
     int run(std::chrono::milliseconds delay, const std::function<void()>& startLink) override {
+        if (!setupError_.empty()) {
+            messages().post("korvane-headless: " + setupError_ + "\n");
+            linkFailed_ = true;
+            return kExitCannotPlayOrRecord;
+        }
         std::this_thread::sleep_for(delay);
         const int32_t requested = shared_.link.medium;
         startLink();
@@ -138,10 +153,52 @@ public:
     bool keepsSettings() const override { return !linkFailed_; }
     void saveFailed(const std::string& text) override { report().message(text); }
 
+    // What went wrong with the recording, said once at the end.
+    void stopRecording() {
+        const std::shared_ptr<Recorder> recorder = control_.recording.stop();
+        if (!recorder) return;
+        recorder->stop();
+        if (const std::string problem = recorder->problem(); !problem.empty())
+            report().message(problem);
+        if (const uint64_t dropped = recorder->dropped())
+            report().message("The recording lost " + std::to_string(dropped) +
+                             (dropped == 1 ? " line" : " lines"));
+    }
+
 private:
+    // Empty, or why the run cannot start.
+    std::string startPlaying(const std::string& path) {
+        if (options_.speedMax && shared_.link.interrogated)
+            return "--speed max plays only in streaming mode";
+        auto opened = RecordingReader::open(path);
+        if (auto* error = std::get_if<std::string>(&opened)) return *error;
+        auto& reader = std::get<RecordingReader>(opened);
+        for (const std::string& note : reader.notes()) report().message(note);
+        const PlayOptions play{options_.speed, options_.speedMax, options_.loop, options_.start};
+        auto recording = std::make_shared<RecordedSource>(
+            std::move(reader), std::filesystem::path(path).filename().string(), play);
+        // Called on the link thread, which holds the recording meanwhile.
+        recording->onEnded = [recording = recording.get()] {
+            report().message(playedText(*recording));
+            requestEnd();
+        };
+        control_.feed.play(std::move(recording));
+        return {};
+    }
+
+    std::string startRecording(const std::string& path) {
+        auto opened = Recorder::open(path, options_.recordOverwrite);
+        if (auto* refusal = std::get_if<RecorderRefusal>(&opened))
+            return refusal->text +
+                   (refusal->exists ? " (give --record-overwrite to replace it)" : "");
+        control_.recording.start(std::move(std::get<std::unique_ptr<Recorder>>(opened)));
+        return {};
+    }
+
     SharedState& shared_;
     LinkControl& control_;
     const HeadlessOptions& options_;
+    std::string setupError_;
     StderrLinkUi ui_;
     bool linkFailed_ = false;
 };
@@ -173,6 +230,7 @@ int run(const std::vector<std::string>& arguments) {
 
     HeadlessFrontEnd frontEnd(shared, control, options);
     const int exitCode = runApplication(shared, control, frontEnd, ApplicationOptions{});
+    frontEnd.stopRecording();
     endRequestHandled();
     // A writer stuck on a reader that does not read must not keep the
     // process alive, and the normal exit would wait for it (it flushes the

@@ -6,10 +6,19 @@
 // (simulated_rig.h) is the source of every link today; a recording, a fault
 // wrapper around either, or a control channel are sources too.
 
+#include <chrono>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 namespace korvane {
+
+using LinkClock = std::chrono::steady_clock;
+
+// Why a frame is asked for: a streaming beat (every receiver), a greeting
+// (receivers that have just come), or a request to answer. A source that
+// keeps a schedule of its own (a recording) moves on only on a beat.
+enum class Ask { beat, greet, request };
 
 // What goes out now, in order: usually one piece, the whole frame. A wrapper
 // may give none (a frame dropped, or held back for a later ask), the same
@@ -25,7 +34,14 @@ public:
     // is busy): a streamed frame is skipped, a request stays owed where the
     // medium keeps requests. A source asked on every beat and every request
     // holds a frame back by giving nothing until its time has come.
-    virtual bool framesNow(FramePieces& out) = 0;
+    virtual bool framesNow(FramePieces& out, Ask ask) = 0;
+
+    // Streaming: when the next beat is due by the source's own schedule. None
+    // (the rig's answer) leaves the pace to the transmit interval.
+    virtual std::optional<LinkClock::time_point> due() { return std::nullopt; }
+    // A beat went by with nobody to take its frame (a server without
+    // receivers): a schedule moves past it all the same.
+    virtual void beatMissed() {}
 };
 
 }  // namespace korvane

@@ -2,6 +2,7 @@
 
 #include "links/link_runner.h"
 #include "links/media.h"
+#include "links/recorded_source.h"
 #include "state/link_settings.h"
 #include "state/shared_state.h"
 
@@ -18,16 +19,25 @@ std::string openErrorText(const Medium& medium, const LinkSettings& link,
     return text;
 }
 
+std::string playingText(const RecordedSource& recording) {
+    std::string text =
+        " - playing " + recording.name() + " " + std::to_string(recording.percent()) + "%";
+    if (const uint64_t damaged = recording.damaged()) text += ", " + skippedText(damaged);
+    return text;
+}
+
 }  // namespace
 
 std::string linkTitle(const LinkControl& control) {
+    const auto playing = control.feed.playing();
+    const std::string tail = playing ? playingText(*playing) : std::string();
     const Medium* medium = findMedium(control.runningMedium.load());
-    if (!medium || control.health.load() == LinkHealth::deviceGone) return kNotConnected;
+    if (!medium || control.health.load() == LinkHealth::deviceGone) return kNotConnected + tail;
     std::string title =
         control.runningInterrogated.load() ? "Korvane (Interrogated " : "Korvane (Streaming ";
     title += medium->title;
     if (medium->titleDetail) title += medium->titleDetail(control);
-    return title + ")";
+    return title + ")" + tail;
 }
 
 bool stopLink(LinkControl& control) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "links/feed.h"
 #include "links/link_timing.h"
+#include "links/recording_tap.h"
 #include "platform/manual_reset_event.h"
 
 namespace korvane {
@@ -48,6 +50,10 @@ struct LinkControl {
     // shorten them before the first startLink.
     LinkTiming timing;
     LinkObserver* observer = nullptr;  // set before the first startLink, if at all
+    // What the links send: the rig, or a recording while one plays.
+    Feed feed;
+    // Where what they send and receive is recorded, while it is.
+    RecordingTap recording;
     // Called on the link thread when health or receivers change, with a line
     // for the operator (the window refreshes its title; the headless runner
     // prints the line). Set before the first startLink, if at all.
@@ -96,11 +102,14 @@ inline void reportLinkHealth(LinkControl& control, LinkHealth health, const std:
     tellNews(control, note);
 }
 
-// Pass what a link thread sent or received to the observer, if there is one.
+// Pass what a link thread sent or received to the recording and the
+// observer, if there are any.
 inline void noteSent(LinkControl& control, std::string_view frame, std::string_view peer = {}) {
+    control.recording.frameSent(frame, peer);
     if (control.observer) control.observer->frameSent(frame, peer);
 }
 inline void noteReceived(LinkControl& control, std::string_view data, std::string_view peer = {}) {
+    control.recording.dataReceived(data, peer);
     if (control.observer) control.observer->dataReceived(data, peer);
 }
 
@@ -118,7 +127,9 @@ public:
 // gone. A TCP server adds how many receivers it has or the port it waits for,
 // a TCP client that it is reconnecting: "Korvane (Streaming TCP, 2 receivers)",
 // "Korvane (Streaming TCP, waiting for port 5001)",
-// "Korvane (Interrogated TCP, reconnecting)".
+// "Korvane (Interrogated TCP, reconnecting)". While a recording plays, the
+// title says which and how far: "... - playing well7.csv 42%", and how many
+// damaged lines it skipped, if any.
 std::string linkTitle(const LinkControl& control);
 
 // Stops the running link thread, if there is one, and leaves medium as it

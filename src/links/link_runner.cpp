@@ -3,6 +3,7 @@
 #include <system_error>
 #include <thread>
 
+#include "links/feed.h"
 #include "links/link_control.h"
 #include "links/simulated_rig.h"
 #include "links/transmit_pause.h"
@@ -27,11 +28,21 @@ void stream(SharedState& shared, LinkControl& control, Transport& transport, Fra
     LinkClock::time_point due = LinkClock::now() + pause();
     FramePieces pieces;
     for (;;) {
-        const Wake wake = transport.waitUntil(due);
+        // A source with a schedule of its own (a recording) sets the beat. A
+        // long wait is cut short now and then, for a recording may start.
+        const auto wanted = source.due().value_or(due);
+        const auto look = LinkClock::now() + timing.feedLook;
+        Wake wake = transport.waitUntil(std::min(wanted, look));
         if (wake == Wake::stop) break;
+        if ((wake == Wake::beat || wake == Wake::idleBeat) && wanted > look &&
+            LinkClock::now() < wanted)
+            wake = Wake::none;
+        if (wake == Wake::beatNow) wake = Wake::beat;
         // A frame that cannot be had this time is skipped; the beat goes on.
-        if ((wake == Wake::beat || wake == Wake::greet) && source.framesNow(pieces))
+        if ((wake == Wake::beat || wake == Wake::greet) &&
+            source.framesNow(pieces, wake == Wake::beat ? Ask::beat : Ask::greet))
             transport.send(pieces, wake);
+        if (wake == Wake::idleBeat) source.beatMissed();
         if (wake == Wake::beat || wake == Wake::idleBeat) {
             const auto now = LinkClock::now();
             const auto next = pause();
@@ -54,7 +65,7 @@ void answer(LinkControl& control, Transport& transport, FrameSource& source) {
     FramePieces pieces;
     for (;;) {
         if (transport.waitForRequests()) {
-            if (source.framesNow(pieces))
+            if (source.framesNow(pieces, Ask::request))
                 transport.answer(pieces);
             else
                 transport.noFrame();
@@ -86,7 +97,8 @@ void runLink(SharedState& shared, LinkControl& control, Transport& transport, Fr
 
 void runLink(SharedState& shared, LinkControl& control, Transport& transport) {
     SimulatedRig rig(shared, control.timing.dataWait);
-    runLink(shared, control, transport, rig);
+    FeedSource feed(control.feed, rig);
+    runLink(shared, control, transport, feed);
 }
 
 bool launchLink(SharedState& shared, LinkControl& control, LinkBody body) {

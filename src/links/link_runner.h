@@ -22,7 +22,8 @@ using LinkBody = void (*)(SharedState&, LinkControl&);
 // streams or answers from `source`, then closes and reports kLinkDown.
 void runLink(SharedState& shared, LinkControl& control, Transport& transport, FrameSource& source);
 
-// The same with the simulated rig as the source.
+// The same with the feed as the source: the simulated rig, or the recording
+// that plays.
 void runLink(SharedState& shared, LinkControl& control, Transport& transport);
 
 // The thread side of startLink. Starts `body` on a detached thread after

@@ -34,6 +34,9 @@ struct LinkTiming {
     // A TCP receiver whose queue is full and that has taken nothing for this
     // long has stopped reading; one that reads a burst slowly has not.
     ms tcpStallTime{2000};
+    // A streaming link looks this often whether a recording has started or
+    // stopped playing, which changes when the next frame is due.
+    ms feedLook{100};
     // A TCP server whose port another program holds tries to listen again this often.
     ms tcpListenRetry{2000};
 };

@@ -158,7 +158,7 @@ public:
             listener_->writerWaiting.store(false);
             reportBack(control_, listener_->choice);
             // The receiver has waited long enough: a frame goes out at once.
-            return Wake::beat;
+            return Wake::beatNow;
         }
         const auto now = LinkClock::now();
         const auto pause = due > now ? std::chrono::ceil<milliseconds>(due - now) : milliseconds{0};

@@ -8,7 +8,7 @@ namespace korvane {
 SimulatedRig::SimulatedRig(SharedState& shared, std::chrono::milliseconds dataWait)
     : shared_(shared), dataWait_(dataWait), buffer_(std::make_unique<char[]>(kFrameBufferSize)) {}
 
-bool SimulatedRig::framesNow(FramePieces& out) {
+bool SimulatedRig::framesNow(FramePieces& out, Ask) {
     out.clear();
     std::size_t length = 0;
     if (!withData(shared_.dataMutex, dataWait_,

@@ -14,7 +14,7 @@ struct SharedState;
 class SimulatedRig final : public FrameSource {
 public:
     SimulatedRig(SharedState& shared, std::chrono::milliseconds dataWait);
-    bool framesNow(FramePieces& out) override;
+    bool framesNow(FramePieces& out, Ask ask) override;
 
 private:
     SharedState& shared_;

@@ -331,7 +331,7 @@ public:
         if (control_.linkStopEvent.isSet()) return Wake::stop;
         pass(server_->count() > 0 ? due : dialler_->next(Clock::now()));
         // A receiver that has just come (back) gets a frame at once.
-        if (std::exchange(connected_, false)) return Wake::beat;
+        if (std::exchange(connected_, false)) return Wake::beatNow;
         return server_->count() > 0 && now_ >= due ? Wake::beat : Wake::none;
     }
     void send(const FramePieces& pieces, Wake) override { server_->broadcast(pieces, now_); }

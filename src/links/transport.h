@@ -7,8 +7,6 @@
 
 namespace korvane {
 
-using LinkClock = std::chrono::steady_clock;
-
 // What opening a medium found.
 struct LinkOpen {
     bool up = false;
@@ -24,7 +22,9 @@ struct LinkOpen {
 enum class Wake {
     stop,      // linkStopEvent is set
     none,      // nothing is due (or the medium is not ready): wait again
-    beat,      // a frame is due for every receiver; before its time, the beat starts again now
+    beat,      // the time for a frame for every receiver has come
+    beatNow,   // a frame for every receiver at once, whatever the time (a connection made, a
+               // device back); the beat starts again from now
     idleBeat,  // a frame is due but nobody would get it: none is made
     greet,     // receivers that have just come want a frame of their own; the beat stands
 };

@@ -18,6 +18,10 @@ void holdEndRequests();
 // Blocks until an end request comes; returns its name ("SIGTERM", "Ctrl+C").
 std::string waitForEndRequest();
 
+// An end request from the program itself (a recording played to its end),
+// taken by waitForEndRequest like the system's. Any thread.
+void requestEnd();
+
 // Says that the orderly end is done. On Windows the system ends the process
 // as soon as its console-close handler returns, so the handler waits for this.
 void endRequestHandled();

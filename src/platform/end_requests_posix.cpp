@@ -1,5 +1,6 @@
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include "platform/end_requests.h"
 
@@ -40,6 +41,9 @@ std::string waitForEndRequest() {
             return "SIGTERM";
     }
 }
+
+// Every thread blocks the end signals, so the one sent here waits for the sigwait.
+void requestEnd() { ::kill(::getpid(), SIGTERM); }
 
 void endRequestHandled() {}
 

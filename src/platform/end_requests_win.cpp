@@ -61,6 +61,12 @@ std::string waitForEndRequest() {
     }
 }
 
+void requestEnd() {
+    // Read as Ctrl+C: an end that needs no holding of the console handler.
+    requestKind.store(CTRL_C_EVENT);
+    if (requested) SetEvent(requested);
+}
+
 void endRequestHandled() {
     if (handled) SetEvent(handled);
 }

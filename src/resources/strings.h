@@ -9,6 +9,10 @@ inline constexpr const char* kWindowClassName = "KORVANE";  // 104
 // Menu 157.
 inline constexpr const char* kMenuFile = "&File";
 inline constexpr const char* kMenuSetup = "&Setup...";  // command 32778
+inline constexpr const char* kMenuPlay = "&Play Recording...";
+inline constexpr const char* kMenuStopPlaying = "Stop P&laying";
+inline constexpr const char* kMenuRecord = "&Record...";
+inline constexpr const char* kMenuStopRecording = "Stop Re&cording";
 inline constexpr const char* kMenuAbout = "&About...";
 inline constexpr const char* kMenuExit = "&Exit";  // command 162
 inline constexpr int kCommandSetup = 32778;

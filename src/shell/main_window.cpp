@@ -17,6 +17,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/icons/rig_icon.h"
 #include "resources/strings.h"
+#include "shell/replay_menu.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
 #include "state/link_settings.h"
@@ -102,6 +103,7 @@ MainWindow::~MainWindow() {
 void MainWindow::buildMenu() {
     QMenu* file = menuBar()->addMenu(QString::fromLatin1(ui::kMenuFile));
     setupAction_ = file->addAction(QString::fromLatin1(ui::kMenuSetup));
+    replayMenu_ = new ReplayMenu(*file, *this, control_);
     aboutAction_ = file->addAction(QString::fromLatin1(ui::kMenuAbout));
     file->addSeparator();
     exitAction_ = file->addAction(QString::fromLatin1(ui::kMenuExit));

@@ -14,6 +14,7 @@ namespace korvane {
 
 struct SharedState;
 class TrayIcon;
+class ReplayMenu;
 
 // The program's one window: a small fixed tool window, always on top while
 // shown, with a File menu and the four tab pages. Closing it only hides it
@@ -39,6 +40,7 @@ public:
     QAction* setupAction() const { return setupAction_; }
     QAction* aboutAction() const { return aboutAction_; }
     QAction* exitAction() const { return exitAction_; }
+    ReplayMenu* replayMenu() const { return replayMenu_; }
 
     // Centres the window on the primary screen and shows it.
     void showCentred();
@@ -79,6 +81,7 @@ private:
     QAction* setupAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* exitAction_ = nullptr;
+    ReplayMenu* replayMenu_ = nullptr;
     bool windowVisible_ = false;
     bool exiting_ = false;
     std::shared_ptr<struct NewsSink> news_;

@@ -104,6 +104,17 @@ TEST(HeadlessOptions, ReadsTheCommandLine) {
         {"both media", {"--udp", "127.0.0.1", "--serial", "1"}, false, defaults, false},
         {"unknown option", {"--fast"}, false, defaults, false},
         {"value on a flag", {"--echo=1"}, false, defaults, false},
+        {"playing and recording change no setting",
+         {"--play", "a.csv", "--speed=max", "--loop", "--start", "30", "--record", "b.jsonl",
+          "--record-overwrite"},
+         true,
+         defaults,
+         false},
+        {"speed below 0.1", {"--play", "a.csv", "--speed", "0.05"}, false, defaults, false},
+        {"speed above 1000", {"--play", "a.csv", "--speed", "1001"}, false, defaults, false},
+        {"a negative start", {"--play", "a.csv", "--start", "-1"}, false, defaults, false},
+        {"loop without a recording", {"--loop"}, false, defaults, false},
+        {"overwrite without a recording", {"--record-overwrite"}, false, defaults, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);

@@ -23,6 +23,8 @@
 #include "links/udp_links.h"
 #include "platform/tcp_socket.h"
 #include "platform/udp_socket.h"
+#include "replay/recording_lines.h"
+#include "replay/recording_reader.h"
 #include "text/number_text.h"
 
 namespace korvane {
@@ -273,6 +275,25 @@ TEST(HeadlessRun, ExitStatusSaysWhetherTheRunCouldWork) {
          "korvane-headless: --tcp-connect: the host must be a name or an IPv4 address such as "
          "127.0.0.1\n",
          false},
+        {"a recording that is not there",
+         {"--udp", "127.0.0.1", "--play", "gone.csv"},
+         false,
+         2,
+         "korvane-headless: Cannot play gone.csv: it cannot be read",
+         false},
+        {"recording over a file",
+         {"--udp", "127.0.0.1", "--record", "COM9"},
+         false,
+         2,
+         "korvane-headless: Cannot record to COM9: it exists (give --record-overwrite to replace "
+         "it)\n",
+         false},
+        {"as fast as taken, interrogated",
+         {"--udp", "127.0.0.1", "--interrogated", "--play", "COM9", "--speed", "max"},
+         false,
+         2,
+         "korvane-headless: --speed max plays only in streaming mode\n",
+         false},
     };
     UdpSocket squatter = *UdpSocket::open();
     ASSERT_TRUE(squatter.bind(kLinkPort));
@@ -300,6 +321,34 @@ TEST(HeadlessRun, ExitStatusSaysWhetherTheRunCouldWork) {
             EXPECT_EQ(told.substr(0, c.told.size()), c.told);
         EXPECT_EQ(std::filesystem::is_regular_file(folder / "Korvane.ini"), c.saved);
     }
+}
+
+// What a recording played over the link records again, byte for byte and on
+// its schedule; at its end the run ends as on SIGTERM.
+TEST(HeadlessRun, PlaysARecordingToItsEndAndRecordsTheSameFrames) {
+    TempFolder folder;
+    std::string odd = "&&\r\n1984KVT\r\n!!\r\n&&\r\n0108";
+    for (int b = 0; b < 256; ++b) odd.push_back(static_cast<char>(b));
+    const std::vector<std::string> frames = {odd + "\r\n!!\r\n", "&&\r\n01085.0\r\n!!\r\n",
+                                             "&&\r\n01086.0\r\n!!\r\n"};
+    testing::writeText(folder / "in.jsonl", frameLine(0, frames[0]) + frameLine(0.3, frames[1]) +
+                                                frameLine(0.6, frames[2]));
+    const pid_t runner = startHeadless(folder, {"--udp", "127.0.0.1", "--streaming", "--play",
+                                                "in.jsonl", "--record", "out.jsonl"});
+    EXPECT_EQ(waitForExit(runner, 10000ms), 0);
+    EXPECT_NE(readText(folder / "stderr.txt").find("Played in.jsonl to the end"),
+              std::string::npos);
+    auto opened = RecordingReader::open((folder / "out.jsonl").string());
+    ASSERT_TRUE(std::holds_alternative<RecordingReader>(opened));
+    RecordedFrame frame;
+    std::vector<double> times;
+    for (std::size_t i = 0; std::get<RecordingReader>(opened).next(frame); ++i) {
+        ASSERT_LT(i, frames.size());
+        EXPECT_EQ(frame.frame, frames[i]);
+        times.push_back(*frame.t);
+    }
+    ASSERT_EQ(times.size(), frames.size());
+    EXPECT_NEAR(times[2] - times[0], 0.6, 0.1);
 }
 
 // CPU time a process has used, from /proc, in clock ticks.

@@ -52,7 +52,7 @@ private:
 class CountingSource final : public FrameSource {
 public:
     explicit CountingSource(bool twice) : twice_(twice) {}
-    bool framesNow(FramePieces& out) override {
+    bool framesNow(FramePieces& out, Ask) override {
         out.clear();
         if (++asked == 3) return false;
         out.assign(twice_ ? 2 : 1, "F");
@@ -111,6 +111,7 @@ TEST(LinkRunner, PacesAnswersAndShakesHands) {
         SCOPED_TRACE(c.legend);
         SharedState shared;
         LinkControl control;
+        control.timing.feedLook = std::chrono::hours(1);  // the script's beats are the beats
         ScriptedTransport transport(control, c.opened, c.script);
         CountingSource source(c.twice);
         runLink(shared, control, transport, source);  // returns once the script has set stop

@@ -23,9 +23,12 @@
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
 #include "platform/tcp_socket.h"
+#include "replay/recording_lines.h"
+#include "replay/recording_reader.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/ip_address_edit.h"
+#include "shell/replay_menu.h"
 #include "shell/session.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
@@ -163,17 +166,23 @@ TEST_F(MainWindowTest, PageKeysSwitchPagesWhereverTheFocusIs) {
     }
 }
 
-TEST_F(MainWindowTest, FileMenuHoldsSetupAboutSeparatorExit) {
+TEST_F(MainWindowTest, FileMenuHoldsSetupReplayAboutSeparatorExit) {
     MainWindow window(shared, control, tray);
     const QList<QAction*> menus = window.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("&File"));
     const QList<QAction*> items = menus[0]->menu()->actions();
-    ASSERT_EQ(items.size(), 4);
-    EXPECT_EQ(items[0]->text(), QStringLiteral("&Setup..."));
-    EXPECT_EQ(items[1]->text(), QStringLiteral("&About..."));
-    EXPECT_TRUE(items[2]->isSeparator());
-    EXPECT_EQ(items[3]->text(), QStringLiteral("&Exit"));
+    const QStringList texts = {"&Setup...",
+                               "&Play Recording...",
+                               "Stop P&laying",
+                               "&Record...",
+                               "Stop Re&cording",
+                               "&About...",
+                               "",
+                               "&Exit"};
+    ASSERT_EQ(items.size(), texts.size());
+    for (int i = 0; i < texts.size(); ++i) EXPECT_EQ(items[i]->text(), texts[i]);
+    EXPECT_TRUE(items[6]->isSeparator());
 
     testing::ModalDriver modals;
     window.aboutAction()->trigger();
@@ -267,6 +276,40 @@ TEST_F(MainWindowTest, TitleNamesEveryLinkState) {
         EXPECT_EQ(shared.link.medium, c.medium);
     }
     for (const testing::Message& box : modals.messages()) ADD_FAILURE() << box.text.toStdString();
+}
+
+TEST_F(MainWindowTest, FileMenuPlaysARecordingToItsEndAndRecordsIt) {
+    MainWindow window(shared, control, tray);
+    ReplayMenu& menu = *window.replayMenu();
+    for (int i = 0; i < 4; ++i) shared.link.ipAddress[i] = std::array{127, 0, 0, 1}[i];
+    shared.link.interrogated = 0;
+    testing::ModalDriver modals;
+    ASSERT_EQ(startLink(shared, control, window, kMediumUdp), 1);
+    EXPECT_FALSE(menu.stopPlayingAction()->isEnabled());
+    EXPECT_FALSE(menu.stopRecordingAction()->isEnabled());
+
+    EXPECT_FALSE(menu.play(QString::fromStdString((folder / "gone.csv").string()), {}));
+    const std::vector<std::string> frames = {"&&\r\n01081.0\r\n!!\r\n", "&&\r\n01082.0\r\n!!\r\n"};
+    testing::writeText(folder / "in.jsonl", frameLine(0, frames[0]) + frameLine(0.2, frames[1]));
+    ASSERT_TRUE(menu.record(QString::fromStdString((folder / "out.jsonl").string())));
+    EXPECT_TRUE(menu.stopRecordingAction()->isEnabled());
+    ASSERT_TRUE(menu.play(QString::fromStdString((folder / "in.jsonl").string()), {}));
+    EXPECT_TRUE(menu.stopPlayingAction()->isEnabled());
+    EXPECT_TRUE(window.windowTitle().startsWith("Korvane (Streaming UDP) - playing in.jsonl "));
+    // The end of the play comes back to the window, and the rig carries on.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !menu.stopPlayingAction()->isEnabled(); }, 5000));
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Streaming UDP)"));
+    menu.stopRecording();
+    EXPECT_FALSE(menu.stopRecordingAction()->isEnabled());
+
+    auto opened = RecordingReader::open((folder / "out.jsonl").string());
+    ASSERT_TRUE(std::holds_alternative<RecordingReader>(opened));
+    std::vector<std::string> recorded;
+    for (RecordedFrame f; std::get<RecordingReader>(opened).next(f);) recorded.push_back(f.frame);
+    EXPECT_EQ(recorded, frames);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return modals.messages().size() >= 2; }, 2000));
+    EXPECT_TRUE(modals.messages()[0].text.startsWith("Cannot play "));
+    EXPECT_EQ(modals.messages()[1].text, QStringLiteral("Played in.jsonl to the end."));
 }
 
 TEST_F(MainWindowTest, LinkErrorIsACriticalBoxCaptionedKorvane) {

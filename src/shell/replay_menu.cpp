@@ -1,0 +1,215 @@
+#include "shell/replay_menu.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <charconv>
+#include <cmath>
+#include <mutex>
+
+#include "links/link_control.h"
+#include "replay/recorder.h"
+#include "replay/recording_reader.h"
+#include "resources/strings.h"
+#include "shell/main_window.h"
+
+namespace korvane {
+
+struct ReplaySink {
+    std::mutex mutex;
+    ReplayMenu* menu = nullptr;
+};
+
+namespace {
+
+constexpr int kProgressMs = 1000;
+constexpr const char* kBadSpeed = "The speed must be a number from 0.1 to 1000, or max.";
+
+std::optional<PlayOptions> readSpeed(const QString& text, bool loop) {
+    PlayOptions options;
+    options.loop = loop;
+    const std::string speed = text.trimmed().toStdString();
+    if (speed == "max") {
+        options.asFastAsTaken = true;
+        return options;
+    }
+    auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), options.speed);
+    if (speed.empty() || error != std::errc{} || end != speed.data() + speed.size() ||
+        !(options.speed >= 0.1 && options.speed <= 1000))
+        return std::nullopt;
+    return options;
+}
+
+void tell(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
+    auto* box = new QMessageBox(icon, QString::fromLatin1(ui::kCaption),
+                                QString::fromStdString(text), QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+}  // namespace
+
+ReplayMenu::ReplayMenu(QMenu& file, MainWindow& window, LinkControl& control)
+    : QObject(&window), window_(window), control_(control), sink_(std::make_shared<ReplaySink>()) {
+    sink_->menu = this;
+    play_ = file.addAction(QString::fromLatin1(ui::kMenuPlay));
+    stopPlaying_ = file.addAction(QString::fromLatin1(ui::kMenuStopPlaying));
+    record_ = file.addAction(QString::fromLatin1(ui::kMenuRecord));
+    stopRecording_ = file.addAction(QString::fromLatin1(ui::kMenuStopRecording));
+    connect(play_, &QAction::triggered, this, &ReplayMenu::choosePlay);
+    connect(stopPlaying_, &QAction::triggered, this, &ReplayMenu::stopPlaying);
+    connect(record_, &QAction::triggered, this, &ReplayMenu::chooseRecord);
+    connect(stopRecording_, &QAction::triggered, this, &ReplayMenu::stopRecording);
+    progress_ = new QTimer(this);
+    progress_->setInterval(kProgressMs);
+    connect(progress_, &QTimer::timeout, &window_, &MainWindow::refreshTitle);
+    updateItems();
+}
+
+ReplayMenu::~ReplayMenu() {
+    std::lock_guard lock(sink_->mutex);
+    sink_->menu = nullptr;
+}
+
+bool ReplayMenu::play(const QString& path, const PlayOptions& options) {
+    if (options.asFastAsTaken && control_.runningInterrogated.load() &&
+        control_.runningMedium.load() != 0) {
+        tell(&window_, QMessageBox::Warning,
+             "A recording plays as fast as taken only in streaming mode.");
+        return false;
+    }
+    auto opened = RecordingReader::open(path.toStdString());
+    if (auto* error = std::get_if<std::string>(&opened)) {
+        tell(&window_, QMessageBox::Critical, *error);
+        return false;
+    }
+    auto& reader = std::get<RecordingReader>(opened);
+    std::string notes;
+    for (const std::string& note : reader.notes()) notes += note + "\n";
+    auto recording = std::make_shared<RecordedSource>(
+        std::move(reader), QFileInfo(path).fileName().toStdString(), options);
+    recording->onEnded = [sink = sink_, weak = std::weak_ptr<RecordedSource>(recording)] {
+        std::lock_guard lock(sink->mutex);
+        if (ReplayMenu* menu = sink->menu)
+            QMetaObject::invokeMethod(
+                menu,
+                [menu, weak] {
+                    if (auto recording = weak.lock()) menu->played(recording);
+                },
+                Qt::QueuedConnection);
+    };
+    control_.feed.play(std::move(recording));
+    refresh();
+    if (!notes.empty()) tell(&window_, QMessageBox::Information, notes);
+    return true;
+}
+
+void ReplayMenu::stopPlaying() {
+    control_.feed.stopPlaying();
+    refresh();
+}
+
+void ReplayMenu::played(const std::shared_ptr<RecordedSource>& recording) {
+    // Only if it is still the one playing: another may have been started since.
+    if (control_.feed.playing() != recording) return;
+    control_.feed.stopPlaying();
+    refresh();
+    tell(&window_, QMessageBox::Information, playedText(*recording) + ".");
+}
+
+bool ReplayMenu::record(const QString& path) {
+    // The file dialog has asked before a file is replaced.
+    auto opened = Recorder::open(path.toStdString(), true);
+    if (auto* refusal = std::get_if<RecorderRefusal>(&opened)) {
+        tell(&window_, QMessageBox::Critical, refusal->text);
+        return false;
+    }
+    if (auto before =
+            control_.recording.start(std::move(std::get<std::unique_ptr<Recorder>>(opened))))
+        before->stop();
+    refresh();
+    return true;
+}
+
+void ReplayMenu::stopRecording() {
+    const std::shared_ptr<Recorder> recorder = control_.recording.stop();
+    refresh();
+    if (!recorder) return;
+    recorder->stop();
+    std::string trouble = recorder->problem();
+    if (const uint64_t dropped = recorder->dropped())
+        trouble += (trouble.empty() ? "" : "\n") + std::string("The recording lost ") +
+                   std::to_string(dropped) + (dropped == 1 ? " line." : " lines.");
+    if (!trouble.empty()) tell(&window_, QMessageBox::Warning, trouble);
+}
+
+void ReplayMenu::updateItems() {
+    const bool playing = control_.feed.playing() != nullptr;
+    stopPlaying_->setEnabled(playing);
+    stopRecording_->setEnabled(control_.recording.recorder() != nullptr);
+    if (playing)
+        progress_->start();
+    else
+        progress_->stop();
+}
+
+void ReplayMenu::refresh() {
+    updateItems();
+    window_.refreshTitle();
+}
+
+void ReplayMenu::choosePlay() {
+    QDialog dialog(&window_);
+    dialog.setWindowTitle(QStringLiteral("Play Recording"));
+    auto* form = new QFormLayout(&dialog);
+    auto* path = new QLineEdit(&dialog);
+    auto* browse = new QPushButton(QStringLiteral("&Browse..."), &dialog);
+    auto* row = new QHBoxLayout;
+    row->addWidget(path);
+    row->addWidget(browse);
+    form->addRow(QStringLiteral("&File:"), row);
+    auto* speed = new QLineEdit(QStringLiteral("1"), &dialog);
+    speed->setToolTip(QStringLiteral("0.1 to 1000 times as recorded, or max"));
+    form->addRow(QStringLiteral("&Speed:"), speed);
+    auto* loop = new QCheckBox(QStringLiteral("&Loop"), &dialog);
+    form->addRow(QString(), loop);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    connect(browse, &QPushButton::clicked, &dialog, [&] {
+        const QString chosen = QFileDialog::getOpenFileName(
+            &dialog, QStringLiteral("Play Recording"), path->text(),
+            QStringLiteral("Recordings (*.jsonl *.txt *.log *.csv);;All files (*)"));
+        if (!chosen.isEmpty()) path->setText(chosen);
+    });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        const std::optional<PlayOptions> options = readSpeed(speed->text(), loop->isChecked());
+        if (!options) {
+            QMessageBox::warning(&dialog, QString::fromLatin1(ui::kCaption),
+                                 QString::fromLatin1(kBadSpeed));
+            speed->setFocus();
+            return;
+        }
+        if (play(path->text(), *options)) dialog.accept();
+    });
+    dialog.exec();
+}
+
+void ReplayMenu::chooseRecord() {
+    const QString path =
+        QFileDialog::getSaveFileName(&window_, QStringLiteral("Record"), QString(),
+                                     QStringLiteral("Korvane recordings (*.jsonl);;All files (*)"));
+    if (!path.isEmpty()) record(path);
+}
+
+}  // namespace korvane
