@@ -6,7 +6,10 @@ configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README-windows.txt.in
                ${PROJECT_BINARY_DIR}/README-windows.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${PROJECT_BINARY_DIR}/README-windows.txt DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME LICENSE.txt)
-install(FILES ${PROJECT_SOURCE_DIR}/examples/WitsDialogInfo.txt DESTINATION ${CMAKE_INSTALL_BINDIR}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/WitsDialogInfo.txt
+              ${PROJECT_SOURCE_DIR}/examples/made-up-well.csv
+              ${PROJECT_SOURCE_DIR}/examples/made-up-well.jsonl
+        DESTINATION ${CMAKE_INSTALL_BINDIR}/examples)
 # The programs themselves are installed where they are built.
 if(TARGET korvane)
   install(FILES ${KORVANE_MINGW_RUNTIME_DLLS}
