@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "links/link_control.h"
 #include "platform/tcp_socket.h"
 #include "state/shared_state.h"
@@ -33,6 +34,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using bench::dial;
+using bench::NullUi;
+using bench::percentile;
+using bench::readExactly;
 
 constexpr std::size_t kEmptyFrameBytes = 25;
 constexpr int kFanOutReceivers = 1000;
@@ -46,13 +51,6 @@ constexpr auto kFanOutWindow = 10500ms;
 constexpr auto kStallBaselineWindow = 10000ms;
 constexpr auto kStallLimit = 60s;
 constexpr int kRoundTrips = 20000;
-
-class NullUi : public LinkUi {
-public:
-    void showLinkError(const std::string& text) override { lastError = text; }
-    void setTitle(const std::string&) override {}
-    std::string lastError;
-};
 
 // A TCP link on 127.0.0.1, the port chosen by the system, frames as short as
 // they come (every item switched off) unless widened.
@@ -119,41 +117,7 @@ double cpuSeconds(int who) {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-double percentile(std::vector<double> values, double fraction) {
-    if (values.empty()) return -1.0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1))];
-}
-
 double millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// A blocking connection to the link, or -1.
-int dial(uint16_t port, int receiveBuffer = 0) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    if (receiveBuffer > 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    const int on = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool readExactly(int fd, char* buffer, std::size_t size) {
-    for (std::size_t got = 0; got < size;) {
-        const ssize_t n = ::recv(fd, buffer + got, size - got, 0);
-        if (n <= 0) return false;
-        got += static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 // Empties every receiver just after a frame went out to all of them, so the
 // frames counted afterwards are the same frames for every receiver.

@@ -33,4 +33,6 @@ std::optional<LinkClock::time_point> FeedSource::due() { return pick().due(); }
 
 void FeedSource::beatMissed() { pick().beatMissed(); }
 
+bool FeedSource::asFastAsTaken() const { return held_ ? held_->asFastAsTaken() : false; }
+
 }  // namespace korvane

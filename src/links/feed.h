@@ -32,6 +32,7 @@ public:
     bool framesNow(FramePieces& out, Ask ask) override;
     std::optional<LinkClock::time_point> due() override;
     void beatMissed() override;
+    bool asFastAsTaken() const override;
 
 private:
     FrameSource& pick();

@@ -18,7 +18,10 @@ using LinkClock = std::chrono::steady_clock;
 // Why a frame is asked for: a streaming beat (every receiver), a greeting
 // (receivers that have just come), or a request to answer. A source that
 // keeps a schedule of its own (a recording) moves on only on a beat.
-enum class Ask { beat, greet, request };
+// A burst is a beat on a byte stream for a source that sends as fast as the
+// medium takes frames: it may give several whole frames back to back, as one
+// piece, so they go out in one write.
+enum class Ask { beat, greet, request, burst };
 
 // What goes out now, in order: usually one piece, the whole frame. A wrapper
 // may give none (a frame dropped, or held back for a later ask), the same
@@ -39,6 +42,10 @@ public:
     // Streaming: when the next beat is due by the source's own schedule. None
     // (the rig's answer) leaves the pace to the transmit interval.
     virtual std::optional<LinkClock::time_point> due() { return std::nullopt; }
+    // Streaming as fast as the medium takes frames: each waits until the
+    // last has gone out, rather than for a time.
+    virtual bool asFastAsTaken() const { return false; }
+
     // A beat went by with nobody to take its frame (a server without
     // receivers): a schedule moves past it all the same.
     virtual void beatMissed() {}

@@ -30,17 +30,23 @@ void stream(SharedState& shared, LinkControl& control, Transport& transport, Fra
     for (;;) {
         // A source with a schedule of its own (a recording) sets the beat. A
         // long wait is cut short now and then, for a recording may start.
-        const auto wanted = source.due().value_or(due);
-        const auto look = LinkClock::now() + timing.feedLook;
+        // A frame due at once waits while the medium is still taking the last.
+        const auto now = LinkClock::now();
+        const auto look = now + timing.feedLook;
+        auto wanted = source.due().value_or(due);
+        const bool held = source.asFastAsTaken() && !transport.readyForMore();
+        if (held) wanted = look;
         Wake wake = transport.waitUntil(std::min(wanted, look));
         if (wake == Wake::stop) break;
-        if ((wake == Wake::beat || wake == Wake::idleBeat) && wanted > look &&
-            LinkClock::now() < wanted)
+        const bool early = wanted >= look && LinkClock::now() < wanted;
+        if ((wake == Wake::beat || wake == Wake::idleBeat) &&
+            (early || (held && !transport.readyForMore())))
             wake = Wake::none;
         if (wake == Wake::beatNow) wake = Wake::beat;
         // A frame that cannot be had this time is skipped; the beat goes on.
+        const Ask beat = source.asFastAsTaken() && transport.joinsFrames() ? Ask::burst : Ask::beat;
         if ((wake == Wake::beat || wake == Wake::greet) &&
-            source.framesNow(pieces, wake == Wake::beat ? Ask::beat : Ask::greet))
+            source.framesNow(pieces, wake == Wake::beat ? beat : Ask::greet))
             transport.send(pieces, wake);
         if (wake == Wake::idleBeat) source.beatMissed();
         if (wake == Wake::beat || wake == Wake::idleBeat) {

@@ -10,6 +10,8 @@ namespace {
 // A loop of a recording that spans no time (a single timed frame) still
 // takes this long, so it does not become a flood.
 constexpr double kShortestLoop = 1.0;
+// A burst joins frames up to about this many bytes: a write of its own each.
+constexpr std::size_t kBurstBytes = 16 * 1024;
 // After a beat that nobody took, "as fast as taken" looks again this soon.
 constexpr auto kIdleLook = std::chrono::milliseconds{20};
 
@@ -118,6 +120,18 @@ bool RecordedSource::framesNow(FramePieces& out, Ask ask) {
                 while (next_ && dueOf(*next_->t) <= now) advance();
             }
             break;
+        case Ask::burst:
+            if (!next_) {
+                finish();
+                return false;
+            }
+            burst_.clear();
+            do {
+                advance();
+                burst_ += current_;
+            } while (next_ && burst_.size() < kBurstBytes);
+            out.emplace_back(burst_);
+            return true;
         case Ask::request: {
             if (!timed_) {
                 if (!next_) {

@@ -35,6 +35,7 @@ public:
     bool framesNow(FramePieces& out, Ask ask) override;
     std::optional<LinkClock::time_point> due() override;
     void beatMissed() override;
+    bool asFastAsTaken() const override { return options_.asFastAsTaken; }
 
     // Called once, on the link thread, when the last frame has gone (never
     // with loop): the front end ends the run or goes back to the rig.
@@ -62,6 +63,7 @@ private:
     std::optional<RecordedFrame> next_;
     bool timed_ = false;  // the recording has times (else one frame per beat or request)
     std::string current_;
+    std::string burst_;
     bool haveCurrent_ = false;
     // Recorded seconds added by the loops played so far, and the last times read.
     double loopOffset_ = 0.0;

@@ -201,6 +201,8 @@ public:
         if (listening_->isOpen()) announce();
     }
     Beat beat() const override { return Beat::steady; }
+    bool readyForMore() const override { return receivers_->drained(); }
+    bool joinsFrames() const override { return true; }
 
     Wake waitUntil(Clock::time_point due) override {
         if (control_.linkStopEvent.isSet()) return Wake::stop;
@@ -334,6 +336,8 @@ public:
         if (std::exchange(connected_, false)) return Wake::beatNow;
         return server_->count() > 0 && now_ >= due ? Wake::beat : Wake::none;
     }
+    bool readyForMore() const override { return server_->drained(); }
+    bool joinsFrames() const override { return true; }
     void send(const FramePieces& pieces, Wake) override { server_->broadcast(pieces, now_); }
 
     bool waitForRequests() override {

@@ -149,6 +149,12 @@ public:
         }
     }
 
+    // Nothing waits in any queue: a frame now goes out whole to everyone.
+    bool drained() const {
+        return std::all_of(peers_.begin(), peers_.end(),
+                           [](const Peer& p) { return p.waiting() == 0; });
+    }
+
     // A frame of their own for the receivers that have just come.
     bool anyFresh() const {
         return std::any_of(peers_.begin(), peers_.end(), [](const Peer& p) { return p.fresh; });

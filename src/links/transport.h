@@ -50,6 +50,12 @@ public:
 
     // Streaming: waits until `due` at most, servicing the medium meanwhile.
     virtual Wake waitUntil(LinkClock::time_point due) = 0;
+    // A source that sends as fast as the medium takes frames sends the next
+    // only when this says it would go out now, not wait in (or miss) a queue.
+    virtual bool readyForMore() const { return true; }
+    // A byte stream, where frames back to back may share a write (TCP); not
+    // where each frame is a datagram of its own.
+    virtual bool joinsFrames() const { return false; }
     // The frame for a beat (every receiver) or a greeting (those just come).
     virtual void send(const FramePieces& pieces, Wake why) = 0;
 

@@ -31,7 +31,7 @@ constexpr int kNotAsked = -2;
 TEST(RecordedSource, PlaysOnItsScheduleAtEverySpeed) {
     const std::string timed = frameLine(0, "A") + frameLine(1, "B") + frameLine(2, "C");
     const std::string untimed = "&&\r\nA\r\n!!\r\n&&\r\nB\r\n!!\r\n";
-    const Ask beat = Ask::beat, greet = Ask::greet, request = Ask::request;
+    const Ask beat = Ask::beat, greet = Ask::greet, request = Ask::request, burst = Ask::burst;
     struct Case {
         const char* legend;
         std::string content;
@@ -65,6 +65,11 @@ TEST(RecordedSource, PlaysOnItsScheduleAtEverySpeed) {
          timed,
          {1.0, true},
          {{0, beat, "A", 0}, {0, beat, "B", 0}, {0, beat, "C", 0}, {0, beat, nullptr, -1}},
+         true},
+        {"as fast as taken on a byte stream, frames joined in one write",
+         timed,
+         {1.0, true},
+         {{0, burst, "ABC", 0}, {0, burst, nullptr, -1}},
          true},
         {"requests get the frame of the position, which ends after the last gap",
          timed,
