@@ -214,11 +214,14 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             options.recordOverwrite = true;
         } else if (name == "--speed") {
             const std::optional<std::string> text = value();
-            const std::optional<double> speed = text ? wholeDecimal(*text) : std::nullopt;
             options.speedMax = text && *text == "max";
-            if (!options.speedMax && (!speed || *speed < 0.1 || *speed > 1000))
-                return fail("--speed needs a number from 0.1 to 1000, or max");
-            if (speed) options.speed = *speed;
+            if (!options.speedMax) {
+                // 0 stands for no number, which is out of range too.
+                const double speed = text ? wholeDecimal(*text).value_or(0.0) : 0.0;
+                if (speed < 0.1 || speed > 1000)
+                    return fail("--speed needs a number from 0.1 to 1000, or max");
+                options.speed = speed;
+            }
         } else if (name == "--start") {
             const std::optional<std::string> text = value();
             const std::optional<double> seconds = text ? wholeDecimal(*text) : std::nullopt;
