@@ -77,8 +77,13 @@ ReplayMenu::ReplayMenu(QMenu& file, MainWindow& window, LinkControl& control)
 }
 
 ReplayMenu::~ReplayMenu() {
-    std::lock_guard lock(sink_->mutex);
-    sink_->menu = nullptr;
+    {
+        std::lock_guard lock(sink_->mutex);
+        sink_->menu = nullptr;
+    }
+    // The window goes only once the link has stopped: what it recorded is
+    // all written and the file closed.
+    if (const std::shared_ptr<Recorder> recorder = control_.recording.stop()) recorder->stop();
 }
 
 bool ReplayMenu::play(const QString& path, const PlayOptions& options) {
