@@ -18,14 +18,12 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <variant>
 #include <vector>
 
 #include "bench_support.h"
 #include "links/link_control.h"
 #include "links/recorded_source.h"
 #include "replay/recording_lines.h"
-#include "replay/recording_reader.h"
 #include "state/shared_state.h"
 
 namespace korvane {
@@ -52,10 +50,7 @@ std::filesystem::path writeRecording(const char* name, long frames, double gap) 
 
 std::shared_ptr<RecordedSource> recordingOf(const std::filesystem::path& path,
                                             PlayOptions options) {
-    auto opened = RecordingReader::open(path.string());
-    if (!std::holds_alternative<RecordingReader>(opened)) return nullptr;
-    return std::make_shared<RecordedSource>(std::move(std::get<RecordingReader>(opened)),
-                                            path.filename().string(), options);
+    return openRecording(path.string(), options).recording;
 }
 
 // A streaming TCP server on 127.0.0.1 with one receiver connected, the rig's

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "links/recorded_source.h"
 #include "platform/ipv4_address.h"
 #include "state/link_settings.h"
 #include "text/number_text.h"
@@ -214,14 +215,11 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             options.recordOverwrite = true;
         } else if (name == "--speed") {
             const std::optional<std::string> text = value();
-            options.speedMax = text && *text == "max";
-            if (!options.speedMax) {
-                // 0 stands for no number, which is out of range too.
-                const double speed = text ? wholeDecimal(*text).value_or(0.0) : 0.0;
-                if (speed < 0.1 || speed > 1000)
-                    return fail("--speed needs a number from 0.1 to 1000, or max");
-                options.speed = speed;
-            }
+            PlayOptions speed;
+            if (!text || !readPlaySpeed(*text, speed))
+                return fail("--speed needs a number from 0.1 to 1000, or max");
+            options.speed = speed.speed;
+            options.speedMax = speed.asFastAsTaken;
         } else if (name == "--start") {
             const std::optional<std::string> text = value();
             const std::optional<double> seconds = text ? wholeDecimal(*text) : std::nullopt;

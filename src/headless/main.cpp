@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -26,7 +25,6 @@
 #include "platform/end_requests.h"
 #include "platform/local_time.h"
 #include "replay/recorder.h"
-#include "replay/recording_reader.h"
 #include "state/shared_state.h"
 
 namespace korvane {
@@ -170,13 +168,11 @@ private:
     std::string startPlaying(const std::string& path) {
         if (options_.speedMax && shared_.link.interrogated)
             return "--speed max plays only in streaming mode";
-        auto opened = RecordingReader::open(path);
-        if (auto* error = std::get_if<std::string>(&opened)) return *error;
-        auto& reader = std::get<RecordingReader>(opened);
-        for (const std::string& note : reader.notes()) report().message(note);
         const PlayOptions play{options_.speed, options_.speedMax, options_.loop, options_.start};
-        auto recording = std::make_shared<RecordedSource>(
-            std::move(reader), std::filesystem::path(path).filename().string(), play);
+        OpenedRecording opened = openRecording(path, play);
+        if (!opened.recording) return opened.error;
+        for (const std::string& note : opened.notes) report().message(note);
+        std::shared_ptr<RecordedSource> recording = std::move(opened.recording);
         // Called on the link thread, which holds the recording meanwhile.
         recording->onEnded = [recording = recording.get()] {
             report().message(playedText(*recording));

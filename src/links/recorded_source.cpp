@@ -1,7 +1,10 @@
 #include "links/recorded_source.h"
 
+#include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <utility>
+#include <variant>
 
 namespace korvane {
 
@@ -71,6 +74,11 @@ void RecordedSource::advance() {
     readNext();
 }
 
+void RecordedSource::passOverdue() {
+    const auto now = now_();
+    while (next_ && dueOf(*next_->t) <= now) advance();
+}
+
 void RecordedSource::finish() {
     if (!ended_.exchange(true) && onEnded) onEnded();
 }
@@ -93,8 +101,7 @@ void RecordedSource::beatMissed() {
     if (options_.asFastAsTaken) {
         holdOff_ = now_() + kIdleLook;
     } else if (timed_) {
-        const auto now = now_();
-        while (next_ && dueOf(*next_->t) <= now) advance();
+        passOverdue();
     } else {
         advance();
     }
@@ -115,10 +122,7 @@ bool RecordedSource::framesNow(FramePieces& out, Ask ask) {
             }
             advance();
             // A beat that came late passes over what fell due meanwhile.
-            if (timed_ && !options_.asFastAsTaken) {
-                const auto now = now_();
-                while (next_ && dueOf(*next_->t) <= now) advance();
-            }
+            if (timed_ && !options_.asFastAsTaken) passOverdue();
             break;
         case Ask::burst:
             if (!next_) {
@@ -154,6 +158,32 @@ bool RecordedSource::framesNow(FramePieces& out, Ask ask) {
         }
     }
     out.emplace_back(current_);
+    return true;
+}
+
+OpenedRecording openRecording(const std::string& path, const PlayOptions& options) {
+    auto opened = RecordingReader::open(path);
+    if (auto* error = std::get_if<std::string>(&opened)) return {nullptr, {}, *error};
+    auto& reader = std::get<RecordingReader>(opened);
+    std::vector<std::string> notes = reader.notes();
+    return {std::make_shared<RecordedSource>(
+                std::move(reader), std::filesystem::path(path).filename().string(), options),
+            std::move(notes),
+            {}};
+}
+
+bool readPlaySpeed(std::string_view text, PlayOptions& options) {
+    if (text == "max") {
+        options.asFastAsTaken = true;
+        return true;
+    }
+    double speed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), speed);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
+        !(speed >= 0.1 && speed <= 1000))
+        return false;
+    options.speed = speed;
+    options.asFastAsTaken = false;
     return true;
 }
 

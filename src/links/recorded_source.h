@@ -3,8 +3,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "links/frame_source.h"
 #include "replay/recording_reader.h"
@@ -52,6 +55,8 @@ private:
     LinkClock::time_point dueOf(double t) const;
     // Makes the upcoming frame the current one and reads the one after it.
     void advance();
+    // Paced and timed: passes over every frame due by now but the last.
+    void passOverdue();
     void readNext();
     void finish();
 
@@ -78,6 +83,19 @@ private:
     std::atomic<int32_t> percent_{0};
     std::atomic<uint64_t> damaged_{0};
 };
+
+// A recording opened to play, named by its file name, with the notes its
+// reader has for the operator; or why it cannot play, naming the file.
+struct OpenedRecording {
+    std::shared_ptr<RecordedSource> recording;
+    std::vector<std::string> notes;
+    std::string error;
+};
+OpenedRecording openRecording(const std::string& path, const PlayOptions& options);
+
+// Reads a speed as the operator types it: "max", or 0.1 to 1000. False, and
+// `options` as it was, for anything else.
+bool readPlaySpeed(std::string_view text, PlayOptions& options);
 
 // "Played well7.csv to the end", and the damaged lines it skipped, if any:
 // what a front end says once when a recording has played.

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -13,13 +12,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-#include <charconv>
-#include <cmath>
 #include <mutex>
 
 #include "links/link_control.h"
 #include "replay/recorder.h"
-#include "replay/recording_reader.h"
 #include "resources/strings.h"
 #include "shell/main_window.h"
 
@@ -34,21 +30,6 @@ namespace {
 
 constexpr int kProgressMs = 1000;
 constexpr const char* kBadSpeed = "The speed must be a number from 0.1 to 1000, or max.";
-
-std::optional<PlayOptions> readSpeed(const QString& text, bool loop) {
-    PlayOptions options;
-    options.loop = loop;
-    const std::string speed = text.trimmed().toStdString();
-    if (speed == "max") {
-        options.asFastAsTaken = true;
-        return options;
-    }
-    auto [end, error] = std::from_chars(speed.data(), speed.data() + speed.size(), options.speed);
-    if (speed.empty() || error != std::errc{} || end != speed.data() + speed.size() ||
-        !(options.speed >= 0.1 && options.speed <= 1000))
-        return std::nullopt;
-    return options;
-}
 
 void tell(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
     auto* box = new QMessageBox(icon, QString::fromLatin1(ui::kCaption),
@@ -93,16 +74,14 @@ bool ReplayMenu::play(const QString& path, const PlayOptions& options) {
              "A recording plays as fast as taken only in streaming mode.");
         return false;
     }
-    auto opened = RecordingReader::open(path.toStdString());
-    if (auto* error = std::get_if<std::string>(&opened)) {
-        tell(&window_, QMessageBox::Critical, *error);
+    OpenedRecording opened = openRecording(path.toStdString(), options);
+    if (!opened.recording) {
+        tell(&window_, QMessageBox::Critical, opened.error);
         return false;
     }
-    auto& reader = std::get<RecordingReader>(opened);
     std::string notes;
-    for (const std::string& note : reader.notes()) notes += note + "\n";
-    auto recording = std::make_shared<RecordedSource>(
-        std::move(reader), QFileInfo(path).fileName().toStdString(), options);
+    for (const std::string& note : opened.notes) notes += note + "\n";
+    std::shared_ptr<RecordedSource> recording = std::move(opened.recording);
     recording->onEnded = [sink = sink_, weak = std::weak_ptr<RecordedSource>(recording)] {
         std::lock_guard lock(sink->mutex);
         if (ReplayMenu* menu = sink->menu)
@@ -198,14 +177,15 @@ void ReplayMenu::choosePlay() {
     });
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
-        const std::optional<PlayOptions> options = readSpeed(speed->text(), loop->isChecked());
-        if (!options) {
+        PlayOptions options;
+        options.loop = loop->isChecked();
+        if (!readPlaySpeed(speed->text().trimmed().toStdString(), options)) {
             QMessageBox::warning(&dialog, QString::fromLatin1(ui::kCaption),
                                  QString::fromLatin1(kBadSpeed));
             speed->setFocus();
             return;
         }
-        if (play(path->text(), *options)) dialog.accept();
+        if (play(path->text(), options)) dialog.accept();
     });
     dialog.exec();
 }
