@@ -5,7 +5,6 @@
 #include <cmath>
 #include <iterator>
 
-#include "links/recorded_source.h"
 #include "platform/ipv4_address.h"
 #include "state/link_settings.h"
 #include "text/number_text.h"
@@ -210,21 +209,18 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             if (!text || text->empty()) return fail(name + " needs a file name");
             (name == "--play" ? options.play : options.record) = *text;
         } else if (name == "--loop" && flag()) {
-            options.loop = true;
+            options.playing.loop = true;
         } else if (name == "--record-overwrite" && flag()) {
             options.recordOverwrite = true;
         } else if (name == "--speed") {
             const std::optional<std::string> text = value();
-            PlayOptions speed;
-            if (!text || !readPlaySpeed(*text, speed))
+            if (!text || !readPlaySpeed(*text, options.playing))
                 return fail("--speed needs a number from 0.1 to 1000, or max");
-            options.speed = speed.speed;
-            options.speedMax = speed.asFastAsTaken;
         } else if (name == "--start") {
             const std::optional<std::string> text = value();
             const std::optional<double> seconds = text ? wholeDecimal(*text) : std::nullopt;
             if (!seconds || *seconds < 0) return fail("--start needs seconds, 0 or more");
-            options.start = *seconds;
+            options.playing.start = *seconds;
         } else if (name == "--interval") {
             const std::optional<std::string> text = value();
             std::size_t used = 0;
@@ -238,7 +234,10 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     }
     if (media > 1)
         return {std::nullopt, "choose one of --udp, --serial, --tcp-listen and --tcp-connect"};
-    const bool playing = options.speed != 1.0 || options.speedMax || options.loop || options.start;
+    const PlayOptions asRecorded;
+    const PlayOptions& play = options.playing;
+    const bool playing = play.speed != asRecorded.speed || play.asFastAsTaken || play.loop ||
+                         play.start != asRecorded.start;
     if (playing && !options.play) return {std::nullopt, "--speed, --loop and --start need --play"};
     if (options.recordOverwrite && !options.record)
         return {std::nullopt, "--record-overwrite needs --record"};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "headless/echo_text.h"  // echoText, which the options once held
+#include "links/recorded_source.h"
 
 namespace korvane {
 
@@ -27,10 +28,7 @@ struct HeadlessOptions {
     std::optional<std::string> tcpHost;
     // A recording to play instead of the rig, and how.
     std::optional<std::string> play;
-    double speed = 1.0;
-    bool speedMax = false;
-    bool loop = false;
-    double start = 0.0;
+    PlayOptions playing;
     // Where to record what goes over the link.
     std::optional<std::string> record;
     bool recordOverwrite = false;

@@ -166,10 +166,9 @@ public:
 private:
     // Empty, or why the run cannot start.
     std::string startPlaying(const std::string& path) {
-        if (options_.speedMax && shared_.link.interrogated)
+        if (options_.playing.asFastAsTaken && shared_.link.interrogated)
             return "--speed max plays only in streaming mode";
-        const PlayOptions play{options_.speed, options_.speedMax, options_.loop, options_.start};
-        OpenedRecording opened = openRecording(path, play);
+        OpenedRecording opened = openRecording(path, options_.playing);
         if (!opened.recording) return opened.error;
         for (const std::string& note : opened.notes) report().message(note);
         std::shared_ptr<RecordedSource> recording = std::move(opened.recording);
