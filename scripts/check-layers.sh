@@ -10,7 +10,7 @@ layers=(
   "text tables"
   "simulation state"
   "wits"
-  "replay"
+  "replay faults"
   "links"
   "app"
   "shell pages resources headless"

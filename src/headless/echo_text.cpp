@@ -2,12 +2,15 @@
 
 namespace korvane {
 
-std::string echoText(std::string_view data, char direction, std::string_view peer) {
+std::string echoText(std::string_view data, char direction, std::string_view peer,
+                     std::string_view mark) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string prefix{direction, ' '};
     if (!peer.empty()) prefix.append("[").append(peer).append("] ");
     std::string text;
-    bool lineOpen = false;
+    // The faults' mark leads the first line; a frame that did not go out is the mark alone.
+    if (!mark.empty()) text.append(prefix).append(mark).append(data.empty() ? "\n" : " ");
+    bool lineOpen = !mark.empty() && !data.empty();
     for (std::size_t i = 0; i < data.size(); ++i) {
         if (!lineOpen) {
             text += prefix;

@@ -94,8 +94,8 @@ public:
 class EchoObserver : public LinkObserver {
 public:
     explicit EchoObserver(bool timestamps) : timestamps_(timestamps) {}
-    void frameSent(std::string_view frame, std::string_view peer) override {
-        post(echoText(frame, '>', peer));
+    void frameSent(std::string_view frame, std::string_view peer, std::string_view mark) override {
+        post(echoText(frame, '>', peer, mark));
     }
     void dataReceived(std::string_view data, std::string_view peer) override {
         post(echoText(data, '<', peer));

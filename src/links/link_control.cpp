@@ -31,13 +31,18 @@ std::string playingText(const RecordedSource& recording) {
 std::string linkTitle(const LinkControl& control) {
     const auto playing = control.feed.playing();
     const std::string tail = playing ? playingText(*playing) : std::string();
+    const std::string faults = control.faults.on() ? ", faults on)" : ")";
     const Medium* medium = findMedium(control.runningMedium.load());
-    if (!medium || control.health.load() == LinkHealth::deviceGone) return kNotConnected + tail;
+    if (!medium || control.health.load() == LinkHealth::deviceGone) {
+        std::string title = kNotConnected;
+        title.replace(title.size() - 1, 1, faults);
+        return title + tail;
+    }
     std::string title =
         control.runningInterrogated.load() ? "Korvane (Interrogated " : "Korvane (Streaming ";
     title += medium->title;
     if (medium->titleDetail) title += medium->titleDetail(control);
-    return title + ")" + tail;
+    return title + faults + tail;
 }
 
 bool stopLink(LinkControl& control) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "links/feed.h"
+#include "links/link_faults.h"
 #include "links/link_timing.h"
 #include "links/recording_tap.h"
 #include "platform/manual_reset_event.h"
@@ -22,11 +23,14 @@ inline constexpr int32_t kLinkDown = 2;
 
 // Sees what a link sends and receives (the headless runner's --echo).
 // Called on the link thread. `peer` names the connection for a link that
-// serves several receivers at once, and is empty for the others.
+// serves several receivers at once, and is empty for the others. `mark` says
+// which faults shaped the frame ("[split 3]"), on its first piece only; a
+// frame a fault kept from going out comes with no bytes, only its mark.
 class LinkObserver {
 public:
     virtual ~LinkObserver() = default;
-    virtual void frameSent(std::string_view frame, std::string_view peer) = 0;
+    virtual void frameSent(std::string_view frame, std::string_view peer,
+                           std::string_view mark) = 0;
     virtual void dataReceived(std::string_view data, std::string_view peer) = 0;
 };
 
@@ -54,6 +58,8 @@ struct LinkControl {
     Feed feed;
     // Where what they send and receive is recorded, while it is.
     RecordingTap recording;
+    // The faults they make on purpose, and how many they made.
+    LinkFaults faults;
     // Called on the link thread when health or receivers change, with a line
     // for the operator (the window refreshes its title; the headless runner
     // prints the line). Set before the first startLink, if at all.
@@ -104,9 +110,14 @@ inline void reportLinkHealth(LinkControl& control, LinkHealth health, const std:
 
 // Pass what a link thread sent or received to the recording and the
 // observer, if there are any.
-inline void noteSent(LinkControl& control, std::string_view frame, std::string_view peer = {}) {
+inline void noteSent(LinkControl& control, std::string_view frame, std::string_view peer = {},
+                     std::string_view mark = {}) {
     control.recording.frameSent(frame, peer);
-    if (control.observer) control.observer->frameSent(frame, peer);
+    if (control.observer) control.observer->frameSent(frame, peer, mark);
+}
+// A frame a fault kept from going out: the observer sees its mark alone.
+inline void noteUnsent(LinkControl& control, std::string_view mark, std::string_view peer = {}) {
+    if (control.observer) control.observer->frameSent({}, peer, mark);
 }
 inline void noteReceived(LinkControl& control, std::string_view data, std::string_view peer = {}) {
     control.recording.dataReceived(data, peer);

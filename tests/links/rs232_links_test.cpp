@@ -35,7 +35,7 @@ std::size_t countFrames(const std::string& text) {
 
 class RecordingObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view frame, std::string_view) override {
+    void frameSent(std::string_view frame, std::string_view, std::string_view) override {
         std::lock_guard lock(mutex);
         frames.emplace_back(frame);
     }

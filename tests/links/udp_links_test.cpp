@@ -76,7 +76,7 @@ TEST(StreamingPeer, IsTheSettingsAddressOnPort5001) {
 // Records what the link reports to an observer, from the link thread.
 class CountingObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view, std::string_view) override { ++frames; }
+    void frameSent(std::string_view, std::string_view, std::string_view) override { ++frames; }
     void dataReceived(std::string_view, std::string_view) override { ++datagrams; }
     std::atomic<int> frames{0};
     std::atomic<int> datagrams{0};

@@ -201,7 +201,7 @@ TEST_F(LinkControlTest, TheSameMediumAgainRestartsTheThread) {
 // as a stalled --echo pipe would: the thread cannot look at the stop event.
 class HoldingObserver : public LinkObserver {
 public:
-    void frameSent(std::string_view, std::string_view) override {
+    void frameSent(std::string_view, std::string_view, std::string_view) override {
         held_.set();
         release_.waitFor(30000ms);
     }
