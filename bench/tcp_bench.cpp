@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "faults/fault_plan.h"
 #include "links/link_control.h"
 #include "platform/tcp_socket.h"
 #include "state/shared_state.h"
@@ -248,9 +249,20 @@ std::vector<double> bareSendLoopsMs(int loops) {
     return loops_ms;
 }
 
+// With argument 1, every fault on: the shares at 10 %, and a delay, a split,
+// mixed line ends and a stall besides (a disconnect would take the receivers away).
 void BM_TcpFanOut1000Receivers(benchmark::State& state) {
     raiseDescriptorLimit();
     TcpLoopback link;
+    if (state.range(0) == 1) {
+        FaultPlan plan;
+        plan.seed = 1;
+        for (const char* fault :
+             {"drop=10", "duplicate=10", "corrupt=10", "noise=10", "truncate=10", "bad-value=10",
+              "reorder=10", "delay=10:10", "split=3:5", "line-ends=mixed", "stall=1:10"})
+            readFault(fault, plan);
+        link.control.faults.set(plan);
+    }
     if (!link.start(kTcpServer, 0, 1.0f)) return state.SkipWithError(link.ui.lastError.c_str());
     std::vector<int> fds;
     for (int i = 0; i < kFanOutReceivers; ++i) {
@@ -285,7 +297,12 @@ void BM_TcpFanOut1000Receivers(benchmark::State& state) {
         state.counters["bare_send_loop_max_ms"] = percentile(floor, 1.0);
     }
 }
-BENCHMARK(BM_TcpFanOut1000Receivers)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TcpFanOut1000Receivers)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Lateness of every healthy receiver's frames against the link's beat: frame
 // k is due at anchor + k beats, the anchor being the median over the frames of

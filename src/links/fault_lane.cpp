@@ -5,10 +5,10 @@
 namespace korvane {
 
 bool FaultLane::on() {
-    if (!control_.faults.on()) return false;
-    const uint32_t generation = control_.faults.generation();
+    if (!control_->faults.on()) return false;
+    const uint32_t generation = control_->faults.generation();
     if (!stream_ || generation != generation_) {
-        active_ = control_.faults.active();
+        active_ = control_->faults.active();
         generation_ = generation;
         stream_.reset();
         if (active_) stream_.emplace(active_->plan, receiver_);
@@ -21,8 +21,8 @@ void FaultLane::take(const FramePieces& frame, LinkClock::time_point now, std::s
     joined_.clear();
     for (const std::string_view piece : frame) joined_ += piece;
     const ShapedFrame shaped =
-        stream_->shape(joined_, now - active_->since, &control_.faults.counts);
-    if (!shaped.unsent.empty()) noteUnsent(control_, shaped.unsent, peer);
+        stream_->shape(joined_, now - active_->since, &control_->faults.counts);
+    if (!shaped.unsent.empty()) noteUnsent(*control_, shaped.unsent, peer);
     // A byte stream keeps its order, and so do the lane's pieces: none leaves
     // before one handed in earlier.
     LinkClock::time_point last = waiting_.empty() ? now : waiting_.back().at;

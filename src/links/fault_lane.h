@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,11 +23,13 @@ struct LinkControl;
 // hands it each frame while faults are on, waits for due() as for its own
 // timers, and lets flush() deliver what has come due.
 //
-// A deliverer takes (bytes, mark) and says whether the medium took them.
+// A deliverer takes (bytes, mark) and hands them to the medium.
+using LaneDeliverer = std::function<void(std::string_view bytes, std::string_view mark)>;
+
 class FaultLane {
 public:
     // `receiver`: the number the receiver's random choices come from.
-    FaultLane(LinkControl& control, uint64_t receiver) : control_(control), receiver_(receiver) {}
+    FaultLane(LinkControl& control, uint64_t receiver) : control_(&control), receiver_(receiver) {}
 
     // Whether frames go through the lane: faults are in force. A new plan
     // starts this receiver's random choices afresh.
@@ -69,7 +72,7 @@ private:
 
     void take(const FramePieces& frame, LinkClock::time_point now, std::string_view peer);
 
-    LinkControl& control_;
+    LinkControl* control_;  // a pointer, so a connection holding a lane can move
     uint64_t receiver_;
     uint32_t generation_ = 0;
     std::shared_ptr<const ActiveFaults> active_;

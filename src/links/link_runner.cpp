@@ -44,7 +44,10 @@ void stream(SharedState& shared, LinkControl& control, Transport& transport, Fra
             wake = Wake::none;
         if (wake == Wake::beatNow) wake = Wake::beat;
         // A frame that cannot be had this time is skipped; the beat goes on.
-        const Ask beat = source.asFastAsTaken() && transport.joinsFrames() ? Ask::burst : Ask::beat;
+        // Faults are made frame by frame: no bursts while they are on.
+        const Ask beat = source.asFastAsTaken() && transport.joinsFrames() && !control.faults.on()
+                             ? Ask::burst
+                             : Ask::beat;
         if ((wake == Wake::beat || wake == Wake::greet) &&
             source.framesNow(pieces, wake == Wake::beat ? beat : Ask::greet))
             transport.send(pieces, wake);

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "links/fault_lane.h"
 #include "links/link_control.h"
 #include "links/link_runner.h"
 #include "links/request_recognition.h"
@@ -161,19 +162,28 @@ public:
             return Wake::beatNow;
         }
         const auto now = LinkClock::now();
-        const auto pause = due > now ? std::chrono::ceil<milliseconds>(due - now) : milliseconds{0};
+        const auto laneDue = lane_.due();
+        const auto until = laneDue ? std::min(due, *laneDue) : due;
+        const auto pause =
+            until > now ? std::chrono::ceil<milliseconds>(until - now) : milliseconds{0};
         if (control_.linkStopEvent.waitFor(pause)) return Wake::stop;
         // Gone meanwhile, as the listener saw: the next wait opens it again.
-        return listener_->port->gone() ? Wake::none : Wake::beat;
+        if (listener_->port->gone()) return Wake::none;
+        if (!laneDue) return Wake::beat;
+        if (takePort()) {
+            lane_.flush(LinkClock::now(), writer());
+            listener_->portMutex.unlock();
+        }
+        return LinkClock::now() >= due ? Wake::beat : Wake::none;
     }
 
     void send(const FramePieces& pieces, Wake) override {
-        listener_->writerWaiting.store(true);
         // A frame that cannot have the port within this long is dropped.
-        const bool havePort = listener_->portMutex.try_lock_for(kWriterPortWait);
-        listener_->writerWaiting.store(false);
-        if (!havePort) return;
-        for (const std::string_view piece : pieces) write(piece);
+        if (!takePort()) return;
+        if (lane_.on())
+            lane_.pass(pieces, LinkClock::now(), {}, writer());
+        else
+            for (const std::string_view piece : pieces) write(piece);
         listener_->portMutex.unlock();
     }
 
@@ -188,6 +198,8 @@ public:
             received_ = ReceivedText{};
             pending_ = false;
         }
+        // What faults delayed goes out between reads.
+        lane_.flush(LinkClock::now(), writer());
         // The read waits up to about 100 ms, which paces this loop.
         const int32_t got = readSerial(listener_->port.get(), received_.end(),
                                        ReceivedText::kCapacity - received_.length() - 1);
@@ -205,7 +217,10 @@ public:
     // frame is had.
     void answer(const FramePieces& pieces) override {
         shared_.sim.receivedGas.store(pendingGas_);
-        for (const std::string_view piece : pieces) write(piece);
+        if (lane_.on())
+            lane_.pass(pieces, LinkClock::now(), {}, writer());
+        else
+            for (const std::string_view piece : pieces) write(piece);
         pending_ = false;
         pendingGas_ = 0.0f;
     }
@@ -224,10 +239,22 @@ public:
     }
 
 private:
-    void write(std::string_view piece) {
+    // The port for the link thread's writes, within kWriterPortWait.
+    bool takePort() {
+        listener_->writerWaiting.store(true);
+        const bool havePort = listener_->portMutex.try_lock_for(kWriterPortWait);
+        listener_->writerWaiting.store(false);
+        return havePort;
+    }
+
+    void write(std::string_view piece, std::string_view mark = {}) {
         if (writeSerial(listener_->port.get(), piece, &control_.linkStopEvent,
                         control_.timing.serialWriteStall) == 0)
-            noteSent(control_, piece);
+            noteSent(control_, piece, {}, mark);
+    }
+    // Faults: each piece a write of its own.
+    LaneDeliverer writer() {
+        return [this](std::string_view bytes, std::string_view mark) { write(bytes, mark); };
     }
 
     SharedState& shared_;
@@ -239,6 +266,7 @@ private:
     ReceivedText received_;  // interrogated only
     bool pending_ = false;
     float pendingGas_ = 0.0f;
+    FaultLane lane_{control_, 0};
 };
 
 }  // namespace

@@ -232,7 +232,8 @@ public:
             changed("Receiver " + gone.label +
                     (gone.gone == Gone::stalled
                          ? " stopped reading and was disconnected (its queue was full)"
-                         : " disconnected"));
+                     : gone.gone == Gone::faulted ? " was disconnected by the disconnect fault"
+                                                  : " disconnected"));
         });
         refusals_.report(control_, settings_->receiverLimit, now_);
     }
@@ -264,6 +265,7 @@ private:
         receivers_->watch(poll_);
         Clock::time_point next = listening_->next(now);
         if (due) next = std::min(next, *due);
+        if (const auto faults = receivers_->faultsDue()) next = std::min(next, *faults);
         if (receivers_->behind()) next = now;
         poll_.wait(sliceUntil(now, next));
         now_ = Clock::now();
@@ -277,7 +279,7 @@ private:
                 refusals_.add(label);  // closed as it goes out of scope
                 continue;
             }
-            receivers_->add(std::move(*incoming), label, now_);
+            receivers_->add(std::move(*incoming), label, now_, static_cast<uint64_t>(connections_));
             changed("Receiver " + label + " connected");
         }
         receivers_->service(poll_, now_);
@@ -354,6 +356,8 @@ public:
         server_->sweep([&](const Peer& gone) {
             retry(gone.gone == Gone::stalled
                       ? dialler_->endpoint() + " stopped reading and was disconnected"
+                  : gone.gone == Gone::faulted
+                      ? "Disconnected from " + dialler_->endpoint() + " by the disconnect fault"
                       : "Lost the connection to " + dialler_->endpoint(),
                   now_);
         });
@@ -385,13 +389,15 @@ private:
         dialler_->watch(poll_);
         server_->watch(poll_);
         if (server_->count() == 0) next = std::min(next, dialler_->next(now));
+        if (const auto faults = server_->faultsDue()) next = std::min(next, *faults);
         if (server_->behind()) next = now;
         poll_.wait(sliceUntil(now, next));
         now_ = Clock::now();
 
         failure.clear();
         if (std::optional<TcpConnection> made = dialler_->finish(poll_, now_, failure)) {
-            server_->add(std::move(*made), dialler_->endpoint(), now_);
+            server_->add(std::move(*made), dialler_->endpoint(), now_,
+                         static_cast<uint64_t>(++connections_));
             lastFailure_.clear();
             reportLinkHealth(control_, LinkHealth::working, "Connected to " + dialler_->endpoint());
             connected_ = true;
@@ -409,6 +415,7 @@ private:
     SocketPoll poll_;
     std::string lastFailure_;
     bool connected_ = false;  // a connection was made in the last pass
+    long long connections_ = 0;
     Clock::time_point now_;
 };
 

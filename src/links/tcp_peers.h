@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "links/fault_lane.h"
 #include "links/frame_source.h"
 #include "links/link_control.h"
 #include "links/request_recognition.h"
@@ -44,11 +45,15 @@ inline constexpr long long kAnswersPerPass = 64;
 inline constexpr auto kRefusalReportGap = std::chrono::milliseconds{1000};
 
 // Why a connection is being dropped.
-enum class Gone { no, closed, stalled };
+enum class Gone { no, closed, stalled, faulted };
 
 // One connection: a receiver of the server, or the client's receiver.
 struct Peer {
+    Peer(TcpConnection made, LinkControl& control, uint64_t number)
+        : connection(std::move(made)), lane(control, number) {}
+
     TcpConnection connection;
+    FaultLane lane;     // its faults, from the seed and its number
     std::string label;  // "#3 127.0.0.1:40312", as --echo and the notes show it
     std::string queue;  // bytes the system has not taken yet, from queueStart on
     std::size_t queueStart = 0;
@@ -84,8 +89,9 @@ public:
 
     std::size_t count() const { return peers_.size(); }
 
-    void add(TcpConnection connection, std::string label, Clock::time_point now) {
-        Peer& peer = peers_.emplace_back(std::move(connection));
+    // `number`: the connection's, which its faults' random choices come from.
+    void add(TcpConnection connection, std::string label, Clock::time_point now, uint64_t number) {
+        Peer& peer = peers_.emplace_back(std::move(connection), control_, number);
         peer.label = std::move(label);
         peer.lastTaken = now;
     }
@@ -123,6 +129,17 @@ public:
                 read(peer);
             if (peer.gone == Gone::no && poll.writable(*peer.pollIndex)) flush(peer, now);
         }
+        if (lanesBusy_) flushLanes(now);
+    }
+
+    // When the faults want the link again: a piece that leaves later, or
+    // the next disconnect. None while no fault is on and nothing waits.
+    std::optional<Clock::time_point> faultsDue() const {
+        std::optional<Clock::time_point> due = nextDisconnect_;
+        if (lanesBusy_)
+            for (const Peer& peer : peers_)
+                if (const auto at = peer.lane.due(); at && (!due || *at < *due)) due = at;
+        return due;
     }
 
     // True while a peer that is there is owed answers.
@@ -167,6 +184,7 @@ public:
     // Marks the connections that are done: a peer that stopped reading, and
     // one that has ended and has been given all it asked for.
     void settle(Clock::time_point now) {
+        disconnectIfDue(now);
         for (Peer& peer : peers_) {
             if (peer.gone != Gone::no) continue;
             if (peer.full && now - peer.lastTaken >= control_.timing.tcpStallTime)
@@ -244,8 +262,21 @@ private:
     }
 
     // Hands every piece of a frame to the system; false when one did not fit
-    // (the frame is then owed, or skipped, whole once more).
+    // (the frame is then owed, or skipped, whole once more). With faults on,
+    // the frame goes through the peer's lane once it fits whole.
     bool deliver(Peer& peer, const FramePieces& frame, Clock::time_point now) {
+        if (peer.lane.on()) {
+            if (peer.gone != Gone::no) return false;
+            std::size_t size = 0;
+            for (const std::string_view piece : frame) size += piece.size();
+            if (peer.waiting() > 0 && peer.waiting() + size > kQueueCapacity) {
+                peer.full = true;
+                return false;
+            }
+            peer.lane.pass(frame, now, peer.label, laneDeliverer(peer, now));
+            lanesBusy_ = true;
+            return true;
+        }
         for (const std::string_view piece : frame)
             if (!deliver(peer, piece, now)) return false;
         return true;
@@ -253,7 +284,8 @@ private:
 
     // Hands a frame to the system, queueing what it does not take at once.
     // False when the frame does not fit in the queue now (nothing of it left).
-    bool deliver(Peer& peer, std::string_view frame, Clock::time_point now) {
+    bool deliver(Peer& peer, std::string_view frame, Clock::time_point now,
+                 std::string_view mark = {}) {
         if (peer.gone != Gone::no) return false;
         if (peer.waiting() > 0 && peer.waiting() + frame.size() > kQueueCapacity) {
             peer.full = true;
@@ -278,8 +310,50 @@ private:
             }
             peer.queue.append(rest);
         }
-        noteSent(control_, frame, peer.label);
+        noteSent(control_, frame, peer.label, mark);
         return true;
+    }
+
+    LaneDeliverer laneDeliverer(Peer& peer, Clock::time_point now) {
+        return [this, &peer, now](std::string_view bytes, std::string_view mark) {
+            deliver(peer, bytes, now, mark);
+        };
+    }
+
+    // The faults' pieces whose time has come, for every peer.
+    void flushLanes(Clock::time_point now) {
+        bool busy = false;
+        for (Peer& peer : peers_) {
+            peer.lane.flush(now, laneDeliverer(peer, now));
+            busy = busy || peer.lane.due().has_value();
+        }
+        lanesBusy_ = busy || control_.faults.on();
+    }
+
+    // The disconnect fault: every period of it, from when the faults came
+    // into force, closes every connection there is.
+    void disconnectIfDue(Clock::time_point now) {
+        nextDisconnect_.reset();
+        if (!control_.faults.on()) return;
+        const std::shared_ptr<const ActiveFaults> active = control_.faults.active();
+        if (!active || !active->plan.on(FaultKind::disconnect)) return;
+        if (active != disconnecting_) {
+            disconnecting_ = active;
+            periodsDone_ = 0;
+        }
+        const std::chrono::duration<double> period(active->plan.disconnectEvery);
+        const auto periods = static_cast<long long>((now - active->since) / period);
+        if (periods > periodsDone_) {
+            periodsDone_ = periods;
+            for (Peer& peer : peers_) {
+                if (peer.gone != Gone::no) continue;
+                peer.gone = Gone::faulted;
+                control_.faults.counts.add(FaultKind::disconnect);
+                noteUnsent(control_, "[disconnect]", peer.label);
+            }
+        }
+        nextDisconnect_ = active->since +
+                          std::chrono::duration_cast<Clock::duration>(period * (periodsDone_ + 1));
     }
 
     SharedState& shared_;
@@ -288,6 +362,11 @@ private:
     bool streamToEnded_;
     std::vector<char> buffer_;
     std::vector<Peer> peers_;
+    // Faults: some lane may hold pieces for later (or faults are on).
+    bool lanesBusy_ = false;
+    std::shared_ptr<const ActiveFaults> disconnecting_;
+    long long periodsDone_ = 0;
+    std::optional<Clock::time_point> nextDisconnect_;
 };
 
 // Connections refused at the limit, told to the operator at most once every

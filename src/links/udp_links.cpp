@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "links/fault_lane.h"
 #include "links/link_control.h"
 #include "links/link_runner.h"
 #include "links/peer_text.h"
@@ -99,14 +100,19 @@ public:
     }
 
     Wake waitUntil(LinkClock::time_point due) override {
-        const auto now = LinkClock::now();
-        const auto pause = due > now ? std::chrono::ceil<std::chrono::milliseconds>(due - now)
-                                     : std::chrono::milliseconds{0};
-        return control_.linkStopEvent.waitFor(pause) ? Wake::stop : Wake::beat;
+        const auto laneDue = lane_.due();
+        const auto until = laneDue ? std::min(due, *laneDue) : due;
+        if (control_.linkStopEvent.waitFor(pauseUntil(until))) return Wake::stop;
+        if (!laneDue) return Wake::beat;
+        flushLane(*peer_);
+        return LinkClock::now() >= due ? Wake::beat : Wake::none;
     }
 
     void send(const FramePieces& pieces, Wake) override {
-        for (const std::string_view piece : pieces) sendPiece(piece, *peer_);
+        if (lane_.on())
+            lane_.pass(pieces, LinkClock::now(), {}, deliverTo(*peer_));
+        else
+            for (const std::string_view piece : pieces) sendPiece(piece, *peer_);
         // At most one datagram per frame; the rest wait for later frames.
         const Datagram datagram = socket_->receiveFrom(receiveBuffer_, kReceiveBufferSize);
         if (counts(datagram)) {
@@ -117,7 +123,12 @@ public:
     }
 
     bool waitForRequests() override {
-        if (!socket_->waitReadable(kReceiveSlice)) return false;
+        const auto laneDue = lane_.due();
+        const bool readable = socket_->waitReadable(
+            laneDue ? std::min<std::chrono::milliseconds>(kReceiveSlice, pauseUntil(*laneDue))
+                    : kReceiveSlice);
+        if (laneDue) flushLane(asker_);
+        if (!readable) return false;
         const Datagram datagram = socket_->receiveFrom(receiveBuffer_, kReceiveBufferSize);
         // Any datagram is a request; its content matters only for the gas value.
         if (!counts(datagram)) return false;
@@ -127,17 +138,35 @@ public:
     }
 
     void answer(const FramePieces& pieces) override {
-        for (const std::string_view piece : pieces) sendPiece(piece, asker_);
+        if (lane_.on())
+            lane_.pass(pieces, LinkClock::now(), {}, deliverTo(asker_));
+        else
+            for (const std::string_view piece : pieces) sendPiece(piece, asker_);
     }
     void noFrame() override {}  // that datagram gets no answer
 
     void close() override { socket_->close(); }
 
 private:
-    void sendPiece(std::string_view piece, const Ipv4Address& to) {
+    void sendPiece(std::string_view piece, const Ipv4Address& to, std::string_view mark = {}) {
         // A failed send is not reported; the next frame is tried as usual.
         if (socket_->sendTo(piece.data(), piece.size(), to) == static_cast<long>(piece.size()))
-            noteSent(control_, piece);
+            noteSent(control_, piece, {}, mark);
+    }
+
+    // Faults: each piece a datagram of its own. What leaves later goes to
+    // whoever is the peer (or asked last) by then.
+    LaneDeliverer deliverTo(const Ipv4Address& to) {
+        return [this, &to](std::string_view bytes, std::string_view mark) {
+            sendPiece(bytes, to, mark);
+        };
+    }
+    void flushLane(const Ipv4Address& to) { lane_.flush(LinkClock::now(), deliverTo(to)); }
+
+    static std::chrono::milliseconds pauseUntil(LinkClock::time_point until) {
+        const auto now = LinkClock::now();
+        return until > now ? std::chrono::ceil<std::chrono::milliseconds>(until - now)
+                           : std::chrono::milliseconds{0};
     }
 
     SharedState& shared_;
@@ -146,6 +175,7 @@ private:
     std::optional<UdpSocket> socket_;
     std::optional<Ipv4Address> peer_;  // streaming: where frames go
     Ipv4Address asker_;                // interrogated: who asked last
+    FaultLane lane_{control_, 0};
     char receiveBuffer_[kReceiveBufferSize + 1];
 };
 

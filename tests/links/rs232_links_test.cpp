@@ -178,6 +178,25 @@ TEST_F(Rs232LinkTest, StreamingSendsAFrameEveryInterval) {
     EXPECT_EQ(text.substr(0, 17), "&&\r\n1984KVT\r\n!!\r\n");
 }
 
+TEST_F(Rs232LinkTest, ASplitFrameGoesOutInWritesThatJoinToTheFrame) {
+    FaultPlan plan;
+    ASSERT_EQ(readFault("split=3:30", plan), "");
+    control.faults.set(plan);
+    ASSERT_TRUE(start(rs232StreamingLink));
+    std::string frame;  // the three writes, once all are out
+    const std::string text = pty.receiveUntil(3000ms, [&](const std::string& t) {
+        std::lock_guard lock(observer.mutex);
+        if (observer.frames.size() < 3) return false;
+        frame = observer.frames[0] + observer.frames[1] + observer.frames[2];
+        return t.size() >= frame.size();
+    });
+    ASSERT_TRUE(stop());
+    std::lock_guard lock(observer.mutex);
+    EXPECT_EQ(text.substr(0, frame.size()), frame);
+    EXPECT_EQ(frame.substr(0, 13), "&&\r\n1984KVT\r\n");
+    EXPECT_LT(observer.frames[0].size(), frame.size());
+}
+
 TEST_F(Rs232LinkTest, StreamingPicksUpTheReceiversGas) {
     ASSERT_TRUE(start(rs232StreamingLink));
     ASSERT_TRUE(pty.send("&&\r\n0140 7.25\r\n!!\r\n"));

@@ -197,6 +197,27 @@ TEST_F(TcpLinkTest, StreamingServerFeedsEveryReceiverAndDropsOneThatLeavesMidFra
     for (int i = 1; i < 3; ++i) EXPECT_TRUE(receivers[i].closedWithin(500ms)) << "receiver " << i;
 }
 
+TEST_F(TcpLinkTest, FaultsReachEachReceiverOnItsOwnSplitFramesJoinAndDisconnectsClose) {
+    FaultPlan plan;
+    ASSERT_EQ(readFault("split=3:100", plan), "");
+    control_.faults.set(plan);
+    ASSERT_EQ(start(tcpServerLink, 0), kLinkUp);
+    EXPECT_EQ(title(), "Korvane (Streaming TCP, 0 receivers, faults on)");
+    Peer receiver = Peer::dial(control_.localPort.load());
+    // The first piece, then not the whole rest at once: it comes 100 ms on.
+    std::string got = receiver.read(1);
+    got += receiver.read(kEmptyFrame.size() - 1, 30ms);
+    EXPECT_LT(got.size(), kEmptyFrame.size());
+    got += receiver.read(kEmptyFrame.size() - got.size());
+    EXPECT_EQ(got, kEmptyFrame);
+
+    ASSERT_EQ(readFault("disconnect=0.3", plan), "");
+    control_.faults.set(plan);
+    EXPECT_TRUE(receiver.closedWithin(1000ms));
+    EXPECT_TRUE(heard("was disconnected by the disconnect fault"));
+    EXPECT_GE(control_.faults.counts.count(FaultKind::disconnect), 1);
+}
+
 TEST_F(TcpLinkTest, AReceiverThatStopsReadingIsDisconnectedAndHoldsUpNoOne) {
     // Frames of some 5 kB: every extraneous record, in a record of its own.
     for (int k = 0; k < kExtraRecordSlots; ++k)

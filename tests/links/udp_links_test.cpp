@@ -349,6 +349,29 @@ TEST_F(UdpLinkTest, AFrameIsSentAsOneDatagramWhateverItsLength) {
     }
 }
 
+TEST_F(UdpLinkTest, ASplitFrameArrivesInDatagramsThatJoinToTheFrame) {
+    FaultPlan plan;
+    plan.seed = 7;
+    ASSERT_EQ(readFault("split=3:10", plan), "");
+    control_.faults.set(plan);
+    for (const bool streaming : {true, false}) {
+        SCOPED_TRACE(streaming ? "streaming" : "interrogated");
+        UdpSocket socket = boundSocket(streaming ? kLinkPort : kLoopbackAnyPort);
+        ASSERT_EQ(start(streaming ? udpStreamingLink : udpInterrogatedLink), kLinkUp);
+        if (!streaming) ASSERT_EQ(socket.sendTo("x", 1, kLinkPort), 1);
+        std::string joined;
+        for (int piece = 0; piece < 3; ++piece) {
+            const std::optional<std::string> got = receive(socket);
+            ASSERT_TRUE(got.has_value()) << "piece " << piece;
+            EXPECT_LT(got->size(), kEmptyFrame.size());
+            joined += *got;
+        }
+        EXPECT_EQ(joined, kEmptyFrame);
+        stop();
+    }
+    EXPECT_GE(control_.faults.counts.count(FaultKind::split), 2);
+}
+
 TEST_F(UdpLinkTest, InterrogatedFailsToStartWhenPort5001IsTaken) {
     UdpSocket squatter = boundSocket(Ipv4Address{{0, 0, 0, 0}, kWitsUdpPort});
     EXPECT_EQ(start(udpInterrogatedLink), kLinkDown);
