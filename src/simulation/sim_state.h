@@ -17,6 +17,7 @@ inline constexpr int kPumpCount = 3;
 inline constexpr int32_t kClockRunning = 0;
 inline constexpr int32_t kClockStopRequested = 1;
 inline constexpr int32_t kClockStopped = 2;
+inline constexpr double kMostClockScale = 3600;
 
 // The simulated rig. Guarded by dataMutex, except the few fields marked atomic,
 // which a thread writes whole without taking the mutex.
@@ -39,6 +40,9 @@ struct SimState {
     int32_t sendSimulatedGas = 0;
     std::atomic<int32_t> transmitExtraRecords{0};  // written by the Options page without the mutex
     std::atomic<int32_t> clockState{kClockRunning};
+    // Rig seconds per real second, for depths and stroke totals alone (1 to
+    // kMostClockScale); written whole by a control channel without the mutex.
+    std::atomic<double> clockScale{1.0};
 
     // Rate of penetration in force, min/ft. Only the seven choices, or -1 for
     // the typed rate, name one; a choice beyond the list gives 0 (no drilling).

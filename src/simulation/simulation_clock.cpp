@@ -21,8 +21,12 @@ static_assert(kOneSixtieth == 0.016666668f);
 // program can end promptly.
 constexpr auto kStopLook = std::chrono::milliseconds{50};
 
-// One step over dt seconds. The caller holds the data mutex.
-void advance(SimState& sim, float dt) {
+}  // namespace
+
+void advanceRig(SimState& sim, float dt) {
+    // At 1 the step is exactly what it always was.
+    const double scale = sim.clockScale.load(std::memory_order_relaxed);
+    if (scale != 1.0) dt = static_cast<float>(dt * scale);
     const double minutes = static_cast<double>(kOneSixtieth) * dt;
 
     const float rop = sim.rateOfPenetration();  // min/ft; 0 leaves the bit where it is
@@ -37,8 +41,6 @@ void advance(SimState& sim, float dt) {
         if (const auto spm = sim.pumpRate(pump)) sim.totalStrokes[pump] += minutes * *spm;
     }
 }
-
-}  // namespace
 
 void runClock(SharedState& shared, std::chrono::milliseconds period) {
     Counter::time_point last = Counter::now();
@@ -55,7 +57,7 @@ void runClock(SharedState& shared, std::chrono::milliseconds period) {
             const Counter::time_point now = Counter::now();
             const float dt = static_cast<float>(std::chrono::duration<double>(now - last).count());
             last = now;
-            advance(shared.sim, dt);
+            advanceRig(shared.sim, dt);
         });
     }
     shared.sim.clockState.store(kClockStopped, std::memory_order_release);

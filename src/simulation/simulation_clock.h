@@ -5,10 +5,15 @@
 namespace korvane {
 
 struct SharedState;
+struct SimState;
 
 // The clock sleeps this long between steps; each step still adds the time
 // actually elapsed since the previous one.
 inline constexpr auto kClockPeriod = std::chrono::milliseconds{500};
+
+// One step of the rig over `dt` real seconds, at the rig's clock scale:
+// depths and stroke totals advance. The caller holds the data mutex.
+void advanceRig(SimState& sim, float dt);
 
 // Body of the clock thread: advances depths and stroke totals once per period
 // (kClockPeriod in the program, shorter in tests) until clockState is set to 1;

@@ -192,3 +192,28 @@ TEST(SimulationClock, RateChoiceOutsideTheListLeavesDepths) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST(SimulationClock, AScaledStepIsTheSameAsThatMuchMoreRealTime) {
+    for (const double scale : {1.0, 60.0, 3600.0}) {
+        SCOPED_TRACE(scale);
+        SharedState scaled, real;
+        for (SharedState* s : {&scaled, &real}) {
+            s->sim.ropChoice = 3;
+            s->sim.holeDepth = s->sim.bitDepth = 1000.0f;
+        }
+        scaled.sim.clockScale = scale;
+        for (int step = 0; step < 20; ++step) {
+            advanceRig(scaled.sim, 0.5f);
+            advanceRig(real.sim, static_cast<float>(0.5 * scale));
+        }
+        EXPECT_EQ(scaled.sim.holeDepth, real.sim.holeDepth);
+        EXPECT_EQ(scaled.sim.totalStrokes[0], real.sim.totalStrokes[0]);
+        EXPECT_NEAR(scaled.sim.holeDepth - 1000.0f, 10 * scale / 60 / 0.5, 0.01 * scale);
+    }
+}
+
+}  // namespace
+}  // namespace korvane
