@@ -16,8 +16,9 @@ namespace {
 // The Setup dialog's floor for the transmit interval, seconds.
 constexpr float kShortestInterval = 0.5f;
 
-std::optional<int32_t> wholeNumber(std::string_view text) {
-    int32_t value = 0;
+template <typename Number = int32_t>
+std::optional<Number> wholeNumber(std::string_view text) {
+    Number value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (text.empty() || error != std::errc{} || end != text.data() + text.size())
         return std::nullopt;
@@ -46,6 +47,8 @@ std::optional<std::array<int32_t, 4>> readAddress(std::string_view text) {
 constexpr const char* kPortRange = "the port must be 1 to 65535";
 constexpr const char* kListenForm = "--tcp-listen needs [ADDRESS:]PORT such as 127.0.0.1:5001";
 constexpr const char* kConnectForm = "--tcp-connect needs HOST:PORT such as logger.local:5001";
+constexpr const char* kSeedForm =
+    "--fault-seed needs a whole number from 0 to 18446744073709551615";
 
 // A TCP port, or why not: a number out of range is told apart from no number.
 std::optional<int32_t> tcpPort(std::string_view text, std::string& why) {
@@ -123,19 +126,39 @@ const char* const kHeadlessUsage =
     "  --record FILE     record every frame sent and everything received\n"
     "  --record-overwrite\n"
     "                    replace FILE if it exists (else the run refuses to start)\n"
+    "  --fault NAME=VALUE\n"
+    "                    make a fault on purpose, as real rig links do; repeat\n"
+    "                    it for more. P is the share of frames hit, 0 to 100\n"
+    "                    (decimals allowed, the % optional); 0 switches one off:\n"
+    "                    drop=P%               the frame is not sent (not answered)\n"
+    "                    duplicate=P%          the frame is sent twice\n"
+    "                    delay=MS[:JITTER_MS]  every frame MS ms late, plus up to\n"
+    "                                          JITTER_MS more at random\n"
+    "                    split=N[:GAP_MS]      every frame in N pieces, GAP_MS apart\n"
+    "                    corrupt=P%            one byte replaced at random\n"
+    "                    noise=P%              random bytes put between two records\n"
+    "                    truncate=P%           the frame cut short, no end\n"
+    "                    bad-value=P%          one value replaced by nonsense\n"
+    "                    line-ends=lf|cr|mixed lines not ended in CR LF\n"
+    "                    stall=SECONDS:EVERY   quiet for SECONDS every EVERY s\n"
+    "                    disconnect=EVERY      TCP only: connections closed every\n"
+    "                                          EVERY seconds\n"
+    "                    reorder=P%            the frame sent after the next one\n"
+    "  --fault-seed N    fix the faults' random choices (N from 0 to 2^64-1) to\n"
+    "                    repeat a run; without it a seed is drawn and printed\n"
     "  --help            print this text\n"
     "  --version         print the program's name and version\n"
     "\n"
     "Options override the loaded settings and are saved at exit (except the\n"
-    "COM port and baud rate, which Korvane.ini does not keep). Link failures and\n"
-    "the link state go to standard error, one line each, each starting with the\n"
-    "local time (HH:MM:SS.mmm).\n"
+    "COM port and baud rate, which Korvane.ini does not keep, and the faults).\n"
+    "Link failures, the link state and the faults go to standard error, one line\n"
+    "each, each starting with the local time (HH:MM:SS.mmm).\n"
     "\n"
     "Exit status: 0 after SIGINT, SIGTERM or SIGHUP, and when another copy is\n"
     "already running; 1 when the link cannot start (a TCP server whose port is\n"
     "taken waits for it instead) or the settings cannot be saved at the end;\n"
-    "2 for a command line it cannot read, a recording it cannot play, or a file\n"
-    "it will not record over.\n";
+    "2 for a command line it cannot read, a recording it cannot play, a file it\n"
+    "will not record over, or a disconnect fault on a link other than TCP.\n";
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
     HeadlessOptions options;
@@ -221,6 +244,17 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             const std::optional<double> seconds = text ? wholeDecimal(*text) : std::nullopt;
             if (!seconds || *seconds < 0) return fail("--start needs seconds, 0 or more");
             options.playing.start = *seconds;
+        } else if (name == "--fault") {
+            const std::optional<std::string> text = value();
+            const std::string why = readFault(text.value_or(""), options.faults);
+            // Without a spec the message starts ": expected one of ...".
+            if (!why.empty())
+                return fail(text && !text->empty() ? "--fault " + why : "--fault" + why);
+        } else if (name == "--fault-seed") {
+            const std::optional<std::string> text = value();
+            const std::optional<uint64_t> seed = text ? wholeNumber<uint64_t>(*text) : std::nullopt;
+            if (!seed) return fail(kSeedForm);
+            options.faultSeed = seed;
         } else if (name == "--interval") {
             const std::optional<std::string> text = value();
             std::size_t used = 0;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "faults/fault_plan.h"
 #include "headless/echo_text.h"  // echoText, which the options once held
 #include "links/recorded_source.h"
 
@@ -32,6 +33,10 @@ struct HeadlessOptions {
     // Where to record what goes over the link.
     std::optional<std::string> record;
     bool recordOverwrite = false;
+    // Faults to make on purpose, never saved; the seed is drawn at start when
+    // none was given.
+    FaultPlan faults;
+    std::optional<uint64_t> faultSeed;
     bool echo = false;
     bool timestamps = false;  // --echo lines start with the local time too
     bool help = false;

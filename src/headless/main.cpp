@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "app/application.h"
+#include "faults/fault_counts.h"
+#include "faults/fault_plan.h"
 #include "headless/echo_text.h"
 #include "headless/headless_options.h"
 #include "headless/output_queue.h"
@@ -124,7 +126,11 @@ public:
         control_.onNews = [this](const std::string& note, NewsKind kind) {
             report().news(note, kind, linkTitle(control_));
         };
-        if (options_.play) setupError_ = startPlaying(*options_.play);
+        // Before anything is opened: a refused run leaves no trace.
+        if (options_.faults.on(FaultKind::disconnect) && shared_.link.medium != kMediumTcp)
+            setupError_ = "--fault " + faultSpec(options_.faults, FaultKind::disconnect) +
+                          ": disconnect is for TCP links only (--tcp-listen or --tcp-connect)";
+        if (options_.play && setupError_.empty()) setupError_ = startPlaying(*options_.play);
         if (options_.record && setupError_.empty()) setupError_ = startRecording(*options_.record);
     }
 
@@ -138,6 +144,7 @@ public:
         }
         std::this_thread::sleep_for(delay);
         const int32_t requested = shared_.link.medium;
+        if (options_.faults.anyOn()) startFaults();
         startLink();
         // A run that was given a link it cannot have would only idle.
         if (requested != kMediumNone && shared_.link.medium == kMediumNone) {
@@ -163,7 +170,26 @@ public:
                              (dropped == 1 ? " line" : " lines"));
     }
 
+    void reportFaults() {
+        if (faultsStarted_ && !linkFailed_)
+            report().message("Faults applied: " + tallyText(control_.faults.counts.all()));
+    }
+
 private:
+    // Said with the seed, so that the run can be repeated fault for fault.
+    void startFaults() {
+        FaultPlan plan = options_.faults;
+        plan.seed = options_.faultSeed ? *options_.faultSeed : drawFaultSeed();
+        std::string specs;
+        for (const std::string& spec : faultSpecs(plan))
+            specs += (specs.empty() ? "" : ", ") + spec;
+        const std::string seed = std::to_string(plan.seed);
+        report().message("Faults on: " + specs + " (seed " + seed + "; repeat with --fault-seed " +
+                         seed + ")");
+        control_.faults.set(plan);
+        faultsStarted_ = true;
+    }
+
     // Empty, or why the run cannot start.
     std::string startPlaying(const std::string& path) {
         if (options_.playing.asFastAsTaken && shared_.link.interrogated)
@@ -196,6 +222,7 @@ private:
     std::string setupError_;
     StderrLinkUi ui_;
     bool linkFailed_ = false;
+    bool faultsStarted_ = false;
 };
 
 int run(const std::vector<std::string>& arguments) {
@@ -226,6 +253,7 @@ int run(const std::vector<std::string>& arguments) {
     HeadlessFrontEnd frontEnd(shared, control, options);
     const int exitCode = runApplication(shared, control, frontEnd, ApplicationOptions{});
     frontEnd.stopRecording();
+    frontEnd.reportFaults();
     endRequestHandled();
     // A writer stuck on a reader that does not read must not keep the
     // process alive, and the normal exit would wait for it (it flushes the

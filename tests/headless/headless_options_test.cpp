@@ -143,6 +143,25 @@ TEST(HeadlessOptions, ReadsTheCommandLine) {
     EXPECT_TRUE(parseHeadlessOptions({"--version"}).options->version);
 }
 
+TEST(HeadlessOptions, ReadsEveryFaultIntoOnePlanTheLastOfEachWinning) {
+    const auto read = [](const std::vector<std::string>& arguments) {
+        const ParsedOptions parsed = parseHeadlessOptions(arguments);
+        if (!parsed.options) return parsed.error;
+        std::string text = "seed " + std::to_string(parsed.options->faultSeed.value_or(0));
+        for (const std::string& spec : faultSpecs(parsed.options->faults)) text += ", " + spec;
+        return text;
+    };
+    EXPECT_EQ(read({"--fault", "drop=5", "--fault=split=3:20", "--fault", "drop=0.5%",
+                    "--fault-seed", "18446744073709551615"}),
+              "seed 18446744073709551615, drop=0.5%, split=3:20");
+    EXPECT_EQ(read({"--fault-seed=18446744073709551616"}),
+              "--fault-seed needs a whole number from 0 to 18446744073709551615");
+    for (const FaultKind kind : kAllFaults)
+        EXPECT_EQ(read({"--fault", std::string(faultName(kind)) + "=x"}),
+                  "--fault " + std::string(faultName(kind)) + "=x: expected " +
+                      std::string(faultForm(kind)));
+}
+
 TEST(HeadlessOptions, EchoShowsEveryByteReadably) {
     struct Case {
         const char* legend;

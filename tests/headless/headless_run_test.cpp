@@ -294,6 +294,12 @@ TEST(HeadlessRun, ExitStatusSaysWhetherTheRunCouldWork) {
          2,
          "korvane-headless: --speed max plays only in streaming mode\n",
          false},
+        {"disconnect without TCP",
+         {"--udp", "127.0.0.1", "--fault", "disconnect=5"},
+         false,
+         2,
+         "korvane-headless: --fault disconnect=5: disconnect is for TCP links only",
+         false},
     };
     UdpSocket squatter = *UdpSocket::open();
     ASSERT_TRUE(squatter.bind(kLinkPort));
