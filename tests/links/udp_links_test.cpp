@@ -358,7 +358,9 @@ TEST_F(UdpLinkTest, ASplitFrameArrivesInDatagramsThatJoinToTheFrame) {
         SCOPED_TRACE(streaming ? "streaming" : "interrogated");
         UdpSocket socket = boundSocket(streaming ? kLinkPort : kLoopbackAnyPort);
         ASSERT_EQ(start(streaming ? udpStreamingLink : udpInterrogatedLink), kLinkUp);
-        if (!streaming) ASSERT_EQ(socket.sendTo("x", 1, kLinkPort), 1);
+        if (!streaming) {
+            ASSERT_EQ(socket.sendTo("x", 1, kLinkPort), 1);
+        }
         std::string joined;
         for (int piece = 0; piece < 3; ++piece) {
             const std::optional<std::string> got = receive(socket);
