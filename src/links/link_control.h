@@ -60,6 +60,9 @@ struct LinkControl {
     RecordingTap recording;
     // The faults they make on purpose, and how many they made.
     LinkFaults faults;
+    // A frame is asked for now, beside the beat (a control channel's send):
+    // a streaming link sends one within feedLook and clears it.
+    std::atomic<bool> sendNow{false};
     // Called on the link thread when health or receivers change, with a line
     // for the operator (the window refreshes its title; the headless runner
     // prints the line). Set before the first startLink, if at all.

@@ -43,6 +43,10 @@ void stream(SharedState& shared, LinkControl& control, Transport& transport, Fra
             (early || (held && !transport.readyForMore())))
             wake = Wake::none;
         if (wake == Wake::beatNow) wake = Wake::beat;
+        // A frame asked for beside the beat goes to every receiver; the beat stands.
+        if (wake == Wake::none && control.sendNow.exchange(false) &&
+            source.framesNow(pieces, Ask::beat))
+            transport.send(pieces, Wake::beat);
         // A frame that cannot be had this time is skipped; the beat goes on.
         // Faults are made frame by frame: no bursts while they are on.
         const Ask beat = source.asFastAsTaken() && transport.joinsFrames() && !control.faults.on()
