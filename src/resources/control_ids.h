@@ -127,4 +127,22 @@ inline constexpr int kRemoveButton = 1061;
 inline constexpr int kRecordList = 1063;
 }  // namespace define_records
 
+// Template 186, "Faults".
+namespace faults {
+// By fault, in kAllFaults order: its switch, its first number (the line-ends
+// choice on that row) and how many it has made.
+inline constexpr int kSwitches[] = {1101, 1102, 1103, 1104, 1105, 1106,
+                                    1107, 1108, 1109, 1110, 1111, 1112};
+inline constexpr int kValueFields[] = {1121, 1122, 1123, 1124, 1125, 1126,
+                                       1127, 1128, 1129, 1130, 1131, 1132};
+inline constexpr int kCounts[] = {1161, 1162, 1163, 1164, 1165, 1166,
+                                  1167, 1168, 1169, 1170, 1171, 1172};
+// The second numbers of the faults that take two.
+inline constexpr int kDelayJitterEdit = 1143;
+inline constexpr int kSplitGapEdit = 1144;
+inline constexpr int kStallEveryEdit = 1150;
+inline constexpr int kSeedEdit = 1180;
+inline constexpr int kClearAllButton = 1181;
+}  // namespace faults
+
 }  // namespace korvane::ids

@@ -18,5 +18,6 @@ extern const DialogTemplate kAuxTrackDialogTemplate;       // 182 "Add Auxiliary
 extern const DialogTemplate kEditDepthsDialogTemplate;     // 183 "Edit Depths"
 extern const DialogTemplate kGasSetupDialogTemplate;       // 184 "Gas Simulator Setup"
 extern const DialogTemplate kDefineRecordsDialogTemplate;  // 185 "Define WITS Records"
+extern const DialogTemplate kFaultsDialogTemplate;         // 186 "Faults"
 
 }  // namespace korvane::ui

@@ -17,6 +17,7 @@
 #include "resources/dialog_templates.h"
 #include "resources/icons/rig_icon.h"
 #include "resources/strings.h"
+#include "shell/faults_dialog.h"
 #include "shell/replay_menu.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
@@ -104,10 +105,12 @@ void MainWindow::buildMenu() {
     QMenu* file = menuBar()->addMenu(QString::fromLatin1(ui::kMenuFile));
     setupAction_ = file->addAction(QString::fromLatin1(ui::kMenuSetup));
     replayMenu_ = new ReplayMenu(*file, *this, control_);
+    faultsAction_ = file->addAction(QString::fromLatin1(ui::kMenuFaults));
     aboutAction_ = file->addAction(QString::fromLatin1(ui::kMenuAbout));
     file->addSeparator();
     exitAction_ = file->addAction(QString::fromLatin1(ui::kMenuExit));
     connect(setupAction_, &QAction::triggered, this, &MainWindow::runSetup);
+    connect(faultsAction_, &QAction::triggered, this, &MainWindow::runFaults);
     connect(aboutAction_, &QAction::triggered, this, &MainWindow::showAbout);
     connect(exitAction_, &QAction::triggered, this, &MainWindow::exitProgram);
 }
@@ -185,6 +188,12 @@ void MainWindow::runSetup() {
     int32_t medium = kMediumNone;
     SetupDialog dialog(shared_, &medium, this);
     if (dialog.exec() != 0) startLink(shared_, control_, *this, medium);
+}
+
+void MainWindow::runFaults() {
+    FaultsDialog dialog(control_, faultSeed_, this);
+    connect(&dialog, &FaultsDialog::faultsChanged, this, &MainWindow::refreshTitle);
+    dialog.exec();
 }
 
 void MainWindow::showAbout() {

@@ -3,7 +3,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "links/link_control.h"
 
@@ -38,6 +40,7 @@ public:
     QRect displayRect() const;
     bool windowVisible() const { return windowVisible_; }
     QAction* setupAction() const { return setupAction_; }
+    QAction* faultsAction() const { return faultsAction_; }
     QAction* aboutAction() const { return aboutAction_; }
     QAction* exitAction() const { return exitAction_; }
     ReplayMenu* replayMenu() const { return replayMenu_; }
@@ -46,6 +49,8 @@ public:
     void showCentred();
     // File, Setup...: runs the Setup dialog and, after OK, restarts the link.
     void runSetup();
+    // File, Faults...: runs the Faults dialog; the title follows what it changed.
+    void runFaults();
     // File, About...: the program's name, version, purpose and licence.
     void showAbout();
     // File, Exit: removes the tray icon, closes the window and asks the
@@ -79,9 +84,12 @@ private:
     std::array<QWidget*, 4> pageHosts_{};
     QPointer<QWidget> currentPage_;
     QAction* setupAction_ = nullptr;
+    QAction* faultsAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     ReplayMenu* replayMenu_ = nullptr;
+    // The seed the Faults dialog last used, shown when it opens again.
+    std::optional<uint64_t> faultSeed_;
     bool windowVisible_ = false;
     bool exiting_ = false;
     std::shared_ptr<struct NewsSink> news_;

@@ -166,7 +166,7 @@ TEST_F(MainWindowTest, PageKeysSwitchPagesWhereverTheFocusIs) {
     }
 }
 
-TEST_F(MainWindowTest, FileMenuHoldsSetupReplayAboutSeparatorExit) {
+TEST_F(MainWindowTest, FileMenuHoldsSetupReplayFaultsAboutSeparatorExit) {
     MainWindow window(shared, control, tray);
     const QList<QAction*> menus = window.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
@@ -177,17 +177,23 @@ TEST_F(MainWindowTest, FileMenuHoldsSetupReplayAboutSeparatorExit) {
                                "Stop P&laying",
                                "&Record...",
                                "Stop Re&cording",
+                               "&Faults...",
                                "&About...",
                                "",
                                "&Exit"};
     ASSERT_EQ(items.size(), texts.size());
     for (int i = 0; i < texts.size(); ++i) EXPECT_EQ(items[i]->text(), texts[i]);
-    EXPECT_TRUE(items[6]->isSeparator());
+    EXPECT_TRUE(items[7]->isSeparator());
 
     testing::ModalDriver modals;
     window.aboutAction()->trigger();
     ASSERT_EQ(modals.messages().size(), 1u);
     EXPECT_TRUE(modals.messages()[0].text.contains(QStringLiteral("Korvane ") + kVersion));
+
+    control.faults.set(FaultPlan{.drop = 5});
+    modals.onNext<QDialog>([](QDialog* faults) { faults->accept(); });
+    window.faultsAction()->trigger();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Korvane (Not Connected, faults on)"));
 }
 
 TEST_F(MainWindowTest, CloseHidesAndTrayClicksToggle) {
