@@ -12,6 +12,7 @@ layers=(
   "wits"
   "replay faults"
   "links"
+  "control"
   "app"
   "shell pages resources headless"
 )
