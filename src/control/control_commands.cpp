@@ -570,7 +570,7 @@ std::string ControlCommands::link(const std::vector<std::string_view>& words, bo
 // Starts `medium` (or stops the link) on the main thread, as Setup's OK does;
 // what startLink would show in a box is the error.
 std::string ControlCommands::restart(int32_t medium, Reply& reply, std::string_view command) {
-    std::string error;
+    std::string error = "the program is ending";
     host_.onMainThread([&] {
         CaughtUi ui(host_.linkUi());
         startLink(shared_, control_, ui, medium);

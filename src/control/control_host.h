@@ -16,8 +16,9 @@ class LinkUi;
 class ControlHost {
 public:
     virtual ~ControlHost() = default;
-    // Runs `task` on the main thread and waits until it has run.
-    virtual void onMainThread(const std::function<void()>& task) = 0;
+    // Runs `task` on the main thread and waits until it has run; false when
+    // the program is ending and it did not run.
+    virtual bool onMainThread(const std::function<void()>& task) = 0;
     // Where startLink reports, on the main thread.
     virtual LinkUi& linkUi() = 0;
     // As File, Exit: the program ends once the reply is out.

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/ipv4_address.h"
+#include "simulation/sim_state.h"
 #include "state/link_settings.h"
 #include "text/number_text.h"
 
@@ -146,6 +147,13 @@ const char* const kHeadlessUsage =
     "                    reorder=P%            the frame sent after the next one\n"
     "  --fault-seed N    fix the faults' random choices (N from 0 to 2^64-1) to\n"
     "                    repeat a run; without it a seed is drawn and printed\n"
+    "  --control stdin|[ADDRESS:]PORT\n"
+    "                    take commands from standard input, or from TCP clients\n"
+    "                    on PORT (on 127.0.0.1 unless ADDRESS is given: the\n"
+    "                    channel has no authentication); see the README\n"
+    "  --scenario FILE   run FILE's timed commands from start-up\n"
+    "  --clock-scale K   depths and stroke totals advance K times as fast (1 to\n"
+    "                    3600); the interval and time-outs stay in real time\n"
     "  --help            print this text\n"
     "  --version         print the program's name and version\n"
     "\n"
@@ -255,6 +263,20 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             const std::optional<uint64_t> seed = text ? wholeNumber<uint64_t>(*text) : std::nullopt;
             if (!seed) return fail(kSeedForm);
             options.faultSeed = seed;
+        } else if (name == "--control") {
+            const std::optional<std::string> text = value();
+            options.control = text ? readControlPlace(*text) : std::nullopt;
+            if (!options.control) return fail("--control needs stdin, PORT or ADDRESS:PORT");
+        } else if (name == "--scenario") {
+            const std::optional<std::string> text = value();
+            if (!text || text->empty()) return fail("--scenario needs a file name");
+            options.scenario = *text;
+        } else if (name == "--clock-scale") {
+            const std::optional<std::string> text = value();
+            const std::optional<double> scale = text ? wholeDecimal(*text) : std::nullopt;
+            if (!scale || *scale < 1 || *scale > kMostClockScale)
+                return fail("--clock-scale needs a number from 1 to 3600");
+            options.clockScale = *scale;
         } else if (name == "--interval") {
             const std::optional<std::string> text = value();
             std::size_t used = 0;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "control/control_channel.h"
 #include "faults/fault_plan.h"
 #include "headless/echo_text.h"  // echoText, which the options once held
 #include "links/recorded_source.h"
@@ -37,6 +38,10 @@ struct HeadlessOptions {
     // none was given.
     FaultPlan faults;
     std::optional<uint64_t> faultSeed;
+    // A control channel, a scenario run from start-up, the rig clock's scale.
+    std::optional<ControlPlace> control;
+    std::optional<std::string> scenario;
+    std::optional<double> clockScale;
     bool echo = false;
     bool timestamps = false;  // --echo lines start with the local time too
     bool help = false;

@@ -15,16 +15,22 @@
 #include <vector>
 
 #include "app/application.h"
+#include "control/control_channel.h"
+#include "control/control_host.h"
+#include "control/scenario.h"
+#include "control/scenario_player.h"
 #include "faults/fault_counts.h"
 #include "faults/fault_plan.h"
 #include "headless/echo_text.h"
 #include "headless/headless_options.h"
+#include "headless/main_tasks.h"
 #include "headless/output_queue.h"
 #include "headless/report_lines.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
 #include "links/recorded_source.h"
 #include "platform/end_requests.h"
+#include "platform/ipv4_address.h"
 #include "platform/local_time.h"
 #include "replay/recorder.h"
 #include "state/shared_state.h"
@@ -108,7 +114,10 @@ private:
     bool timestamps_;
 };
 
-class HeadlessFrontEnd : public FrontEnd {
+// What the control channel asks of the runner: link commands on the main
+// thread, File, Exit as an end request, and playing and recording as the
+// options do, except that a play ends by going back to the rig.
+class HeadlessFrontEnd : public FrontEnd, public ControlHost {
 public:
     HeadlessFrontEnd(SharedState& shared, LinkControl& control, const HeadlessOptions& options)
         : shared_(shared), control_(control), options_(options) {}
@@ -132,9 +141,41 @@ public:
                           ": disconnect is for TCP links only (--tcp-listen or --tcp-connect)";
         if (options_.play && setupError_.empty()) setupError_ = startPlaying(*options_.play);
         if (options_.record && setupError_.empty()) setupError_ = startRecording(*options_.record);
+        if (options_.clockScale) shared_.sim.clockScale.store(*options_.clockScale);
+        control_.clockScale = &shared_.sim.clockScale;
+        if (setupError_.empty() && (options_.control || options_.scenario)) startControl();
     }
 
     LinkUi& linkUi() override { return ui_; }
+
+    bool onMainThread(const std::function<void()>& task) override {
+        return tasks_.runAndWait(task);
+    }
+    void quit() override { requestEnd(); }
+    std::string play(const std::string& path, const PlayOptions& options) override {
+        if (options.asFastAsTaken && control_.runningInterrogated.load())
+            return "speed max plays only in streaming mode";
+        OpenedRecording opened = openRecording(path, options);
+        if (!opened.recording) return opened.error;
+        for (const std::string& note : opened.notes) report().message(note);
+        std::shared_ptr<RecordedSource> recording = std::move(opened.recording);
+        recording->onEnded = [this, recording = recording.get()] {
+            const std::string played = playedText(*recording);
+            report().message(played);
+            if (channel_) channel_->events().played(played);
+            control_.feed.stopPlaying();
+        };
+        control_.feed.play(std::move(recording));
+        return {};
+    }
+    void stopPlaying() override { control_.feed.stopPlaying(); }
+    std::string record(const std::string& path) override {
+        auto opened = Recorder::open(path, false);
+        if (auto* refusal = std::get_if<RecorderRefusal>(&opened)) return refusal->text;
+        stopRecording();
+        control_.recording.start(std::move(std::get<std::unique_ptr<Recorder>>(opened)));
+        return {};
+    }
 
     int run(std::chrono::milliseconds delay, const std::function<void()>& startLink) override {
         if (!setupError_.empty()) {
@@ -151,7 +192,9 @@ public:
             linkFailed_ = true;
             return kExitLinkFailed;
         }
-        waitForEndRequest();
+        if (scenario_) scenario_->start();
+        tasks_.runUntilEndRequest();
+        if (scenario_) scenario_->stop();
         return 0;
     }
 
@@ -159,7 +202,7 @@ public:
     void saveFailed(const std::string& text) override { report().message(text); }
 
     // What went wrong with the recording, said once at the end.
-    void stopRecording() {
+    void stopRecording() override {
         const std::shared_ptr<Recorder> recorder = control_.recording.stop();
         if (!recorder) return;
         recorder->stop();
@@ -171,11 +214,43 @@ public:
     }
 
     void reportFaults() {
-        if (faultsStarted_ && !linkFailed_)
+        const FaultTally tally = control_.faults.counts.all();
+        const bool any = std::any_of(tally.begin(), tally.end(), [](long long n) { return n > 0; });
+        if ((faultsStarted_ || any) && !linkFailed_)
             report().message("Faults applied: " + tallyText(control_.faults.counts.all()));
     }
 
 private:
+    // Before the link starts: the channel's events go between the links and
+    // their observer and news. A scenario is read (and its commands checked)
+    // now, and runs once the link has started.
+    void startControl() {
+        channel_.emplace(shared_, control_, *this);
+        if (options_.control) {
+            if (const std::string why = channel_->open(*options_.control); !why.empty()) {
+                setupError_ = "--control: " + why;
+                return;
+            }
+            if (!options_.control->standardInput)
+                report().message(
+                    "Control channel on " +
+                    formatAddress({{options_.control->address[0], options_.control->address[1],
+                                    options_.control->address[2], options_.control->address[3]},
+                                   0}) +
+                    ":" + std::to_string(channel_->port()));
+        }
+        if (!options_.scenario) return;
+        ParsedScenario parsed = readScenarioFile(*options_.scenario, [this](std::string_view line) {
+            return channel_->commands().check(line);
+        });
+        if (!parsed.error.empty()) {
+            setupError_ = "--scenario: " + parsed.error;
+            return;
+        }
+        scenario_.emplace(ScenarioRun(std::move(parsed.lines)), shared_, control_,
+                          channel_->commands(), *this);
+    }
+
     // Said with the seed, so that the run can be repeated fault for fault.
     void startFaults() {
         FaultPlan plan = options_.faults;
@@ -223,6 +298,9 @@ private:
     StderrLinkUi ui_;
     bool linkFailed_ = false;
     bool faultsStarted_ = false;
+    MainTasks tasks_;
+    std::optional<ControlChannel> channel_;
+    std::optional<ScenarioPlayer> scenario_;
 };
 
 int run(const std::vector<std::string>& arguments) {

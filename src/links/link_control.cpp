@@ -1,5 +1,7 @@
 #include "links/link_control.h"
 
+#include <charconv>
+
 #include "links/link_runner.h"
 #include "links/media.h"
 #include "links/recorded_source.h"
@@ -31,7 +33,15 @@ std::string playingText(const RecordedSource& recording) {
 std::string linkTitle(const LinkControl& control) {
     const auto playing = control.feed.playing();
     const std::string tail = playing ? playingText(*playing) : std::string();
-    const std::string faults = control.faults.on() ? ", faults on)" : ")";
+    std::string faults = control.faults.on() ? ", faults on" : "";
+    if (control.clockScale && control.clockScale->load() != 1.0) {
+        char scale[32];
+        const auto end = std::to_chars(scale, scale + sizeof scale, control.clockScale->load()).ptr;
+        faults += ", clock x" + std::string(scale, end);
+    }
+    if (const std::string scenario = control.scenarioProgress.get(); !scenario.empty())
+        faults += ", " + scenario;
+    faults += ")";
     const Medium* medium = findMedium(control.runningMedium.load());
     if (!medium || control.health.load() == LinkHealth::deviceGone) {
         std::string title = kNotConnected;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,23 @@ enum class LinkHealth : int32_t {
 // second, and a front end may sum them up rather than show each.
 enum class NewsKind { health, connection };
 
+// A line of text any thread may set and read.
+class GuardedText {
+public:
+    void set(std::string text) {
+        std::lock_guard lock(mutex_);
+        text_ = std::move(text);
+    }
+    std::string get() const {
+        std::lock_guard lock(mutex_);
+        return text_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::string text_;
+};
+
 // The only contact between startLink and the running link thread.
 struct LinkControl {
     // The periods and time-outs of startLink and the links; a test may
@@ -60,6 +78,10 @@ struct LinkControl {
     RecordingTap recording;
     // The faults they make on purpose, and how many they made.
     LinkFaults faults;
+    // What else the title says: the rig clock's scale while it is not 1 (set
+    // before the first startLink, if at all) and how far a scenario is.
+    const std::atomic<double>* clockScale = nullptr;
+    GuardedText scenarioProgress;
     // A frame is asked for now, beside the beat (a control channel's send):
     // a streaming link sends one within feedLook and clears it.
     std::atomic<bool> sendNow{false};
