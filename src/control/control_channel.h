@@ -32,7 +32,8 @@ std::optional<ControlPlace> readControlPlace(std::string_view text);
 // with one JSON line; clients that watch get the events too. A client's
 // replies are never dropped: one that sends faster than it reads them is
 // disconnected. Its events are: what does not fit its queue is lost,
-// counted, and never holds up a link.
+// counted, and never holds up a link. It must outlive every link started
+// after it (the front ends keep it for the whole run): the links call it.
 class ControlChannel {
 public:
     ControlChannel(SharedState& shared, LinkControl& control, ControlHost& host);
