@@ -337,6 +337,8 @@ void ControlChannel::close() {
     loop_->stop.store(true);
     loop_->waker.poke();
     if (loop_->thread.joinable()) loop_->thread.join();
+    // Its clients go with it: no event may reach them any more.
+    events_.unwatchAll();
     // The console reader may still hold the loop: it is left, as the process ends.
     if (loop_->console) {
         loop_.release();

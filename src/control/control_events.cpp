@@ -58,6 +58,12 @@ void ControlEvents::unwatch(const EventSink* sink) {
     watching_.store(static_cast<int>(sinks_.size()));
 }
 
+void ControlEvents::unwatchAll() {
+    std::lock_guard lock(mutex_);
+    sinks_.clear();
+    watching_.store(0);
+}
+
 void ControlEvents::post(const std::string& line) {
     std::lock_guard lock(mutex_);
     for (const auto& sink : sinks_) sink->event(line);

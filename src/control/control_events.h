@@ -34,6 +34,7 @@ public:
 
     void watch(const std::shared_ptr<EventSink>& sink);
     void unwatch(const EventSink* sink);
+    void unwatchAll();
 
     void frameSent(std::string_view frame, std::string_view peer, std::string_view mark) override;
     void dataReceived(std::string_view data, std::string_view peer) override;
