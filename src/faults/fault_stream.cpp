@@ -49,7 +49,7 @@ std::vector<ValueSpan> dataValues(const std::string& frame) {
 }  // namespace
 
 FaultStream::FaultStream(const FaultPlan& plan, uint64_t receiver)
-    : plan_(plan), random_(streamSeed(plan.seed, receiver)) {}
+    : plan_(plan), seed_(streamSeed(plan.seed, receiver)), random_(seed_) {}
 
 bool FaultStream::stalled(std::chrono::duration<double> elapsed) const {
     if (!plan_.on(FaultKind::stall)) return false;
@@ -62,6 +62,9 @@ ShapedFrame FaultStream::shape(std::string_view frame, std::chrono::duration<dou
     const auto count = [&](FaultKind kind) {
         if (counts) counts->add(kind);
     };
+    // Each frame draws from a stream of its own, by its number: what one frame
+    // got (or a stall that kept it back) moves no other frame's choices.
+    random_ = FaultRandom(streamSeed(seed_, ++frames_));
     ShapedFrame shaped;
     if (stalled(elapsed)) {
         count(FaultKind::stall);

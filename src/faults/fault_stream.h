@@ -31,10 +31,9 @@ struct ShapedFrame {
 };
 
 // The faults of one receiver's frames, frame by frame. Every random choice
-// comes from the seed and the receiver's number, in the same order for every
-// frame, so the same frames get the same faults on every run, whatever the
-// timing. Stalls are the only faults that go by time, which the caller
-// gives: how long the faults have been in force.
+// comes from the seed, the receiver's number and the frame's, so the same
+// frames get the same faults on every run, whatever the timing. Stalls are the only faults that go
+// by time, which the caller gives: how long the faults have been in force.
 class FaultStream {
 public:
     FaultStream(const FaultPlan& plan, uint64_t receiver);
@@ -52,7 +51,9 @@ private:
              ShapedFrame& shaped);
 
     FaultPlan plan_;
-    FaultRandom random_;
+    uint64_t seed_;
+    uint64_t frames_ = 0;              // handed in so far
+    FaultRandom random_;               // the current frame's
     std::optional<std::string> held_;  // a frame held back to go after the next
     std::string heldMark_;
 };

@@ -179,7 +179,18 @@ TEST(FaultTable, TheSameSeedGivesTheSameFaultsAndEachReceiverItsOwn) {
     // bytes on every system.
     uint64_t hash = 1469598103934665603ull;
     for (const unsigned char c : joined(first)) hash = (hash ^ c) * 1099511628211ull;
-    EXPECT_EQ(hash, 13482587506154157308ull);
+    EXPECT_EQ(hash, 18410361347249460007ull);
+
+    // A frame a stall kept back moves no other frame's faults.
+    const FaultPlan steady = planOf({"corrupt=50", "split=3", "bad-value=50"});
+    FaultPlan stalling = steady;
+    ASSERT_EQ(readFault("stall=0.5:2", stalling), "");
+    const auto all = deliver(steady, 6);
+    const auto some = deliver(stalling, 6);  // frames 2 and 4 kept back
+    ASSERT_EQ(all.size(), 18u);
+    ASSERT_EQ(some.size(), 12u);
+    for (std::size_t i = 0; i < 12; ++i)
+        EXPECT_EQ(some[i].bytes, all[i < 6 ? i : i < 9 ? i + 3 : i + 6].bytes) << i;
 }
 
 TEST(FaultPlanText, ReadsEveryFormAndRefusesTheRest) {
