@@ -488,7 +488,7 @@ std::string ControlCommands::link(const std::vector<std::string_view>& words, bo
     if (command == "interval") {
         const auto seconds = words.size() == 2 ? number(words[1]) : std::nullopt;
         if (!seconds || *seconds < 0 || *seconds > 1.0e6)
-            return "interval: expected interval SECONDS";
+            return "interval: Invalid Transmit Interval! (expected interval SECONDS)";
         if (!apply) return {};
         // As Setup stores it: never less than half a second.
         const float interval = std::max(kShortestInterval, static_cast<float>(*seconds));
@@ -524,7 +524,7 @@ std::string ControlCommands::link(const std::vector<std::string_view>& words, bo
         };
     } else if (kind == "serial" && (words.size() == 3 || words.size() == 4)) {
         const auto port = whole(words[2], kLowestComPort, kHighestComPort);
-        if (!port) return "link serial: the COM port is a number from 1 to 99";
+        if (!port) return "link serial: Invalid Com Port! (1 to 99)";
         int baud = -1;
         if (words.size() == 4) {
             const auto rate = whole(words[3], 1, 1000000);
@@ -543,13 +543,14 @@ std::string ControlCommands::link(const std::vector<std::string_view>& words, bo
         std::string host;
         int port = 0;
         if (!splitPort(words[2], host, port, client))
-            return "link " + text(kind) + ": expected " +
-                   (client ? "HOST:PORT" : "[ADDRESS:]PORT") + " with PORT from 0 to 65535";
+            return "link " + text(kind) + ": Invalid TCP Port! (expected " +
+                   (client ? "HOST:PORT" : "[ADDRESS:]PORT") + " with PORT from 0 to 65535)";
         std::optional<Ipv4Address> listenOn = Ipv4Address{};
         if (!client && !host.empty()) listenOn = parseAddress(host, 0);
         if (!listenOn) return "link tcp-listen: " + host + " is not an IPv4 address";
-        if (client && (!isHostName(host) || port == 0))
-            return "link tcp-connect: expected HOST:PORT with a host name or IPv4 address";
+        if (client && port == 0) return "link tcp-connect: Invalid TCP Port! (1 to 65535)";
+        if (client && !isHostName(host))
+            return "link tcp-connect: Invalid Host! (a host name or IPv4 address)";
         medium = kMediumTcp;
         store = [client, host, port, on = *listenOn](LinkSettings& link) {
             link.tcpRole = client ? kTcpClient : kTcpServer;
