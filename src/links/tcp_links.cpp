@@ -107,6 +107,14 @@ std::chrono::milliseconds sliceUntil(Clock::time_point now, Clock::time_point ne
                     std::chrono::milliseconds(kPollSlice));
 }
 
+// The same up to a fault's piece, never past it: a piece is to leave within
+// a millisecond or two of its time.
+std::chrono::milliseconds sliceBefore(Clock::time_point now, Clock::time_point next) {
+    if (next <= now) return 0ms;
+    return std::min(std::chrono::floor<std::chrono::milliseconds>(next - now),
+                    std::chrono::milliseconds(kPollSlice));
+}
+
 // The server's listening socket: made again every tcpListenRetry while another
 // program holds the port, and left unwatched for a moment when accepting
 // fails for want of descriptors.
@@ -265,9 +273,11 @@ private:
         receivers_->watch(poll_);
         Clock::time_point next = listening_->next(now);
         if (due) next = std::min(next, *due);
-        if (const auto faults = receivers_->faultsDue()) next = std::min(next, *faults);
+        const auto faults = receivers_->faultsDue();
+        const bool piece = faults && *faults < next;
+        if (piece) next = *faults;
         if (receivers_->behind()) next = now;
-        poll_.wait(sliceUntil(now, next));
+        poll_.wait(piece ? sliceBefore(now, next) : sliceUntil(now, next));
         now_ = Clock::now();
 
         for (int k = 0; k < kAcceptsPerWake; ++k) {
@@ -389,9 +399,11 @@ private:
         dialler_->watch(poll_);
         server_->watch(poll_);
         if (server_->count() == 0) next = std::min(next, dialler_->next(now));
-        if (const auto faults = server_->faultsDue()) next = std::min(next, *faults);
+        const auto faults = server_->faultsDue();
+        const bool piece = faults && *faults < next;
+        if (piece) next = *faults;
         if (server_->behind()) next = now;
-        poll_.wait(sliceUntil(now, next));
+        poll_.wait(piece ? sliceBefore(now, next) : sliceUntil(now, next));
         now_ = Clock::now();
 
         failure.clear();

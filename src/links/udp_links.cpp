@@ -101,8 +101,8 @@ public:
 
     Wake waitUntil(LinkClock::time_point due) override {
         const auto laneDue = lane_.due();
-        const auto until = laneDue ? std::min(due, *laneDue) : due;
-        if (control_.linkStopEvent.waitFor(pauseUntil(until))) return Wake::stop;
+        const auto pause = laneDue && *laneDue < due ? pauseBefore(*laneDue) : pauseUntil(due);
+        if (control_.linkStopEvent.waitFor(pause)) return Wake::stop;
         if (!laneDue) return Wake::beat;
         flushLane(*peer_);
         return LinkClock::now() >= due ? Wake::beat : Wake::none;
@@ -125,7 +125,7 @@ public:
     bool waitForRequests() override {
         const auto laneDue = lane_.due();
         const bool readable = socket_->waitReadable(
-            laneDue ? std::min<std::chrono::milliseconds>(kReceiveSlice, pauseUntil(*laneDue))
+            laneDue ? std::min<std::chrono::milliseconds>(kReceiveSlice, pauseBefore(*laneDue))
                     : kReceiveSlice);
         if (laneDue) flushLane(asker_);
         if (!readable) return false;
@@ -163,6 +163,13 @@ private:
     }
     void flushLane(const Ipv4Address& to) { lane_.flush(LinkClock::now(), deliverTo(to)); }
 
+    // Up to a piece's time, never past it: the waits count whole milliseconds,
+    // and a piece is to leave within a millisecond or two of its time.
+    static std::chrono::milliseconds pauseBefore(LinkClock::time_point until) {
+        const auto now = LinkClock::now();
+        return until > now ? std::chrono::floor<std::chrono::milliseconds>(until - now)
+                           : std::chrono::milliseconds{0};
+    }
     static std::chrono::milliseconds pauseUntil(LinkClock::time_point until) {
         const auto now = LinkClock::now();
         return until > now ? std::chrono::ceil<std::chrono::milliseconds>(until - now)
