@@ -20,7 +20,7 @@ build_packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
-  locales iproute2 util-linux socat
+  locales iproute2 util-linux socat python3-pytest
   help2man dpkg-dev
 )
 windows_packages=(g++-mingw-w64-x86-64-posix googletest wine64 qt6-base-dev-tools xz-utils)
