@@ -578,6 +578,14 @@ std::string ControlCommands::restart(int32_t medium, Reply& reply, std::string_v
         error = ui.error;
         if (error.empty() && medium != kMediumNone && shared_.link.medium != medium)
             error = "the link could not start";
+        // Port 0 asks the system for a port; the one it gave is kept, so the
+        // settings saved at the end name a port the next start can listen on.
+        const int32_t chosen = control_.localPort.load();
+        if (error.empty() && medium == kMediumTcp && chosen > 0)
+            withDataAlways(shared_.dataMutex, [&] {
+                if (shared_.link.tcpRole == kTcpServer && shared_.link.tcpPort == 0)
+                    shared_.link.tcpPort = chosen;
+            });
     });
     host_.changed();
     if (!error.empty()) return text(command) + ": " + error;

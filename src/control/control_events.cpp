@@ -2,26 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <optional>
 
 #include "control/control_json.h"
-#include "text/number_text.h"
 
 namespace korvane {
 
 namespace {
-
-// The receiver's gas reading in what it sent: a record line with item 0140.
-std::optional<float> gasIn(std::string_view data) {
-    for (std::size_t at = data.find("0140"); at != std::string_view::npos;
-         at = data.find("0140", at + 1)) {
-        if (at > 0 && data[at - 1] != '\n' && data[at - 1] != '\r') continue;
-        const std::optional<float> value = scanFloat(data.substr(at + 4));
-        if (value && std::isfinite(*value)) return value;
-    }
-    return std::nullopt;
-}
 
 bool endsWith(const std::string& text, std::string_view end) {
     return text.size() >= end.size() &&
@@ -100,26 +86,48 @@ void ControlEvents::dataReceived(std::string_view data, std::string_view peer) {
              .add("peer", peer)
              .add("bytes", static_cast<uint64_t>(data.size()))
              .text());
-    if (const auto gas = gasIn(data))
-        post(JsonObject()
-                 .add("event", "gas")
-                 .add("t", t)
-                 .add("peer", peer)
-                 .add("value", *gas)
-                 .text());
+}
+
+void ControlEvents::gasReceived(float value, std::string_view peer) {
+    if (next_) next_->gasReceived(value, peer);
+    if (watching_.load(std::memory_order_relaxed) == 0) return;
+    post(JsonObject()
+             .add("event", "gas")
+             .add("t", now())
+             .add("peer", peer)
+             .add("value", value)
+             .text());
 }
 
 void ControlEvents::news(const std::string& note, NewsKind kind, LinkHealth health) {
     if (watching_.load(std::memory_order_relaxed) == 0) return;
-    const char* event = "health";
-    if (kind == NewsKind::connection)
-        event = endsWith(note, " connected")                     ? "connected"
-                : note.find("disconnected") != std::string::npos ? "disconnected"
-                                                                 : "connection";
-    JsonObject line;
-    line.add("event", event).add("t", now()).add("note", note);
-    if (kind == NewsKind::health) line.add("working", health == LinkHealth::working);
-    post(line.text());
+    const double t = now();
+    if (kind == NewsKind::health) {
+        post(JsonObject()
+                 .add("event", "health")
+                 .add("t", t)
+                 .add("note", note)
+                 .add("working", health == LinkHealth::working)
+                 .text());
+        // A client's own connection is news of its health; it is a
+        // connection all the same.
+        const bool made = note.rfind("Connected to ", 0) == 0;
+        const bool lost =
+            health == LinkHealth::reconnecting &&
+            (note.rfind("Lost the connection", 0) == 0 || note.rfind("Disconnected from", 0) == 0 ||
+             note.find("stopped reading") != std::string::npos);
+        if (made || lost)
+            post(JsonObject()
+                     .add("event", made ? "connected" : "disconnected")
+                     .add("t", t)
+                     .add("note", note)
+                     .text());
+        return;
+    }
+    const char* event = endsWith(note, " connected")                     ? "connected"
+                        : note.find("disconnected") != std::string::npos ? "disconnected"
+                                                                         : "connection";
+    post(JsonObject().add("event", event).add("t", t).add("note", note).text());
 }
 
 void ControlEvents::played(const std::string& note) {

@@ -38,6 +38,7 @@ public:
 
     void frameSent(std::string_view frame, std::string_view peer, std::string_view mark) override;
     void dataReceived(std::string_view data, std::string_view peer) override;
+    void gasReceived(float value, std::string_view peer) override;
     void news(const std::string& note, NewsKind kind, LinkHealth health);
     // A recording played to its end.
     void played(const std::string& note);

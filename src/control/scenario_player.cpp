@@ -54,9 +54,8 @@ void ScenarioPlayer::play() {
                     tellNews(control_, "Scenario: " + command + ": " + reply.line);
                 if (reply.quit) host_.quit();
             }
-            const std::string progress = "scenario " + run_.progress();
-            commands_.setScenarioProgress(progress);
-            control_.scenarioProgress.set(progress);
+            commands_.setScenarioProgress(run_.progress());
+            control_.scenarioProgress.set("scenario " + run_.progress());
             lock.lock();
         }
         const std::optional<double> next = run_.next();

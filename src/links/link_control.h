@@ -33,6 +33,8 @@ public:
     virtual void frameSent(std::string_view frame, std::string_view peer,
                            std::string_view mark) = 0;
     virtual void dataReceived(std::string_view data, std::string_view peer) = 0;
+    // A receiver's gas reading, once the link has stored it.
+    virtual void gasReceived(float /*value*/, std::string_view /*peer*/) {}
 };
 
 // How a link that is up is doing. A serial device that went away, or a peer
@@ -147,6 +149,10 @@ inline void noteUnsent(LinkControl& control, std::string_view mark, std::string_
 inline void noteReceived(LinkControl& control, std::string_view data, std::string_view peer = {}) {
     control.recording.dataReceived(data, peer);
     if (control.observer) control.observer->dataReceived(data, peer);
+}
+
+inline void noteGas(LinkControl& control, float value, std::string_view peer = {}) {
+    if (control.observer) control.observer->gasReceived(value, peer);
 }
 
 // What startLink needs from the user interface: the GUI shows message boxes and

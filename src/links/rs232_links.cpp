@@ -104,6 +104,7 @@ void rs232Listener(SharedState& shared, LinkControl& control,
         if (pending && withData(shared.dataMutex, control.timing.dataWait,
                                 [&] { shared.sim.receivedGas.store(pendingGas); })) {
             pending = false;
+            noteGas(control, pendingGas);
         }
     }
     listener->done.set();
@@ -217,6 +218,7 @@ public:
     // frame is had.
     void answer(const FramePieces& pieces) override {
         shared_.sim.receivedGas.store(pendingGas_);
+        noteGas(control_, pendingGas_);
         if (lane_.on())
             lane_.pass(pieces, LinkClock::now(), {}, writer());
         else

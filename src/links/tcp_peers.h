@@ -223,7 +223,10 @@ private:
             noteReceived(control_, data, peer.label);
             const RequestRecords::Found found = peer.records.add(data);
             // With several receivers the latest reading wins.
-            if (found.gas) shared_.sim.receivedGas.store(*found.gas);
+            if (found.gas) {
+                shared_.sim.receivedGas.store(*found.gas);
+                noteGas(control_, *found.gas, peer.label);
+            }
             if (interrogated_) peer.owed += found.requests;
             if (got.bytes < asked) return;  // nothing more waiting
             budget -= got.bytes;

@@ -42,8 +42,10 @@ bool counts(const Datagram& datagram) {
 void takeGas(SharedState& shared, LinkControl& control, char* buffer, long length) {
     buffer[length] = '\0';
     float gas = 0.0f;
-    if (parseGasItem(buffer, gas)) shared.sim.receivedGas.store(gas);
+    const bool found = parseGasItem(buffer, gas) != 0;
+    if (found) shared.sim.receivedGas.store(gas);
     noteReceived(control, std::string_view(buffer, static_cast<std::size_t>(length)));
+    if (found) noteGas(control, gas);
 }
 
 // The reason a bind failed, in the operator's words; empty when there is
