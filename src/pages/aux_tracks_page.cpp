@@ -81,7 +81,12 @@ AuxTracksPage::AuxTracksPage(SharedState& shared, QWidget* parent)
     connect(transmitBox_, &QCheckBox::clicked, this, &AuxTracksPage::storeTransmit);
 }
 
-void AuxTracksPage::showTrack(int slot) {
+bool AuxTracksPage::reload() {
+    if (selectedSlot_ < 0 || slider_->isSliderDown()) return true;
+    return showTrack(selectedSlot_);
+}
+
+bool AuxTracksPage::showTrack(int slot) {
     if (slot < 0 || slot >= kAuxTrackSlots) {
         upperLabel_->setText(QString::fromLatin1(kNoValue));
         lowerLabel_->setText(QString::fromLatin1(kNoValue));
@@ -93,25 +98,29 @@ void AuxTracksPage::showTrack(int slot) {
         valueText_->setEnabled(false);
         tagText_->setText(QString::fromLatin1(kNoTag));
         tagText_->setEnabled(false);
-        return;
+        return true;
     }
-    // Only this thread writes the table, so it reads it here without the lock.
+    // Only this page writes the range and the tag; a control command may
+    // write the value from another thread, under the mutex.
     const AuxTrackTable& table = shared_.auxTracks;
     const float minimum = table.minimum[slot];
     const float maximum = table.maximum[slot];
-    const float value = table.value[slot];
+    float value = 0.0f;
+    const bool read = withData(shared_.dataMutex, kDataWait, [&] { value = table.value[slot]; });
     lowerLabel_->setText(oneDecimal(minimum));
     upperLabel_->setText(oneDecimal(maximum));
     transmitBox_->setChecked(table.transmit[slot].load() == 1);
     transmitBox_->setEnabled(true);
     scale_ = sliderScale(minimum, maximum);
     offset_ = maximum;
-    slider_->setValue(sliderPositionOf(valueToPosition(scale_, offset_, value)));
     slider_->setEnabled(true);
-    valueText_->setText(oneDecimal(value));
-    valueText_->setEnabled(true);
     tagText_->setText(tagOf(table, slot));
     tagText_->setEnabled(true);
+    if (!read) return false;
+    slider_->setValue(sliderPositionOf(valueToPosition(scale_, offset_, value)));
+    valueText_->setText(oneDecimal(value));
+    valueText_->setEnabled(true);
+    return true;
 }
 
 void AuxTracksPage::refreshTrackList() {

@@ -22,10 +22,15 @@ class AuxTracksPage : public QWidget {
 public:
     AuxTracksPage(SharedState& shared, QWidget* parent);
 
-    // Shows that slot's track, or the empty state for -1.
-    void showTrack(int slot);
+    // Shows that slot's track, or the empty state for -1. False when the
+    // data mutex was busy: the value then stays as it was shown.
+    bool showTrack(int slot);
     // Recounts the table, rebuilds the list and shows the track of its first line.
     void refreshTrackList();
+    // Shows the chosen track's value and switch as they are stored now, as a
+    // control command may have changed them; a thumb the operator holds stays
+    // where it is. False, and nothing changed, while the data mutex is busy.
+    bool reload();
 
 private:
     void fillList();

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 #include <limits>
 
+#include "pages/page_data.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -46,8 +48,6 @@ QString wholeStrokes(double strokes) {
 DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
     : QWidget(parent), shared_(shared) {
     ui::buildDialog(ui::kDrillingPageTemplate, this);
-    // Only this thread writes the choices, so reading them unlocked is safe.
-    const SimState& sim = shared_.sim;
 
     // The displays are looked up once; the refresh runs every second.
     holeDepthText_ = ui::control<QLabel>(this, id::kHoleDepthText);
@@ -59,24 +59,15 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
 
     ropBox_ = ui::control<QComboBox>(this, id::kRopCombo);
     for (float rop : kRopList) ropBox_->addItem(fixed2(rop));
-    // -1: a typed rate is in force; the box then shows no line and no text.
-    ropBox_->setCurrentIndex(sim.ropChoice);
-    if (sim.ropChoice < 0) ropBox_->setEditText(QString());
-
     for (int n = 0; n < kPumpCount; ++n) {
         QComboBox* box = ui::control<QComboBox>(this, id::kPumpRateCombos[n]);
         pumpBoxes_[n] = box;
         for (float spm : kSpmList) {
             box->addItem(fixed2(spm) + QStringLiteral(" ps/min"));
         }
-        box->setCurrentIndex(sim.pumpSpmChoice[n]);
-        auto* circulate = ui::control<QCheckBox>(this, id::kCirculatePumpBoxes[n]);
-        if (sim.pumpCirculating[n] == 1) {
-            circulate->setChecked(true);
-        } else {
-            box->setEnabled(false);
-        }
+        circulateBoxes_[n] = ui::control<QCheckBox>(this, id::kCirculatePumpBoxes[n]);
     }
+    load(true);
 
     // Connected only now, so that filling the boxes stores nothing. Only the
     // operator's own actions count: a picked line (even the one already
@@ -86,7 +77,7 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
     for (int n = 0; n < kPumpCount; ++n) {
         connect(pumpBoxes_[n], &QComboBox::activated, this,
                 [this, n](int index) { storePumpChoice(n, index); });
-        connect(ui::control<QCheckBox>(this, id::kCirculatePumpBoxes[n]), &QCheckBox::clicked, this,
+        connect(circulateBoxes_[n], &QCheckBox::clicked, this,
                 [this, n](bool checked) { storeCirculating(n, checked); });
     }
 
@@ -97,6 +88,50 @@ DrillingPage::DrillingPage(SharedState& shared, QWidget* parent)
     refreshTimer->setInterval(kRefreshMs);
     connect(refreshTimer, &QTimer::timeout, this, &DrillingPage::refresh);
     refreshTimer->start();
+}
+
+bool DrillingPage::reload() {
+    if (!load(false)) return false;
+    refresh();
+    return true;
+}
+
+bool DrillingPage::load(bool fresh) {
+    int32_t ropChoice = 0;
+    float ropTyped = 0.0f;
+    std::array<int32_t, kPumpCount> spmChoice{};
+    std::array<int32_t, kPumpCount> circulating{};
+    const auto read = [&] {
+        const SimState& sim = shared_.sim;
+        ropChoice = sim.ropChoice;
+        ropTyped = sim.ropTyped;
+        for (int n = 0; n < kPumpCount; ++n) {
+            spmChoice[n] = sim.pumpSpmChoice[n];
+            circulating[n] = sim.pumpCirculating[n];
+        }
+    };
+    if (!readPageData(shared_.dataMutex, fresh, read)) return false;
+
+    if (ropChoice >= 0) {
+        if (ropBox_->currentIndex() != ropChoice) ropBox_->setCurrentIndex(ropChoice);
+    } else if (fresh) {
+        // -1: a typed rate is in force; the box then shows no line and no text.
+        ropBox_->setCurrentIndex(-1);
+        ropBox_->setEditText(QString());
+    } else if (scanFloat(ropBox_->currentText().toStdString()) != ropTyped) {
+        // Text the operator typed that reads as the rate in force stays as typed.
+        char text[32];
+        const auto written = std::to_chars(text, text + sizeof text, ropTyped);
+        ropBox_->setCurrentIndex(-1);
+        ropBox_->setEditText(QString::fromLatin1(text, written.ptr - text));
+    }
+    for (int n = 0; n < kPumpCount; ++n) {
+        if (pumpBoxes_[n]->currentIndex() != spmChoice[n])
+            pumpBoxes_[n]->setCurrentIndex(spmChoice[n]);
+        circulateBoxes_[n]->setChecked(circulating[n] == 1);
+        pumpBoxes_[n]->setEnabled(circulating[n] == 1);
+    }
+    return true;
 }
 
 void DrillingPage::storeRopChoice(int index) {

@@ -24,8 +24,13 @@ public:
     // Shows the current depths, gas and stroke totals: once at creation, then
     // once a second from the page's timer.
     void refresh();
+    // Shows the rate and the pumps as they are stored now, as a control
+    // command may have changed them: a typed rate as its number. False, and
+    // nothing changed, while the data mutex is busy.
+    bool reload();
 
 private:
+    bool load(bool fresh);
     void storeRopChoice(int index);
     void storeTypedRop(const QString& text);
     void storePumpChoice(int pump, int index);
@@ -34,6 +39,7 @@ private:
     SharedState& shared_;
     QComboBox* ropBox_ = nullptr;
     std::array<QComboBox*, kPumpCount> pumpBoxes_{};
+    std::array<QCheckBox*, kPumpCount> circulateBoxes_{};
     QLabel* holeDepthText_ = nullptr;
     QLabel* bitDepthText_ = nullptr;
     QLabel* gasText_ = nullptr;

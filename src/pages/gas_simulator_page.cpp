@@ -7,6 +7,7 @@
 
 #include "pages/dialog_input.h"
 #include "pages/gas_setup_dialog.h"
+#include "pages/page_data.h"
 #include "pages/value_slider.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
@@ -32,18 +33,33 @@ GasSimulatorPage::GasSimulatorPage(SharedState& shared, QWidget* parent)
     outputLabel_ = ui::control<QLabel>(this, id::kOutputText);
     setUpValueSlider(slider_);
 
-    // Only this page writes the gas fields, and it runs on this thread, so
-    // reading them here needs no lock.
-    const SimState& sim = shared_.sim;
-    showGas(sim.gasMaximum, sim.gasMinimum, sim.gasOutput);
-
-    auto* sendGas = ui::control<QCheckBox>(this, id::kSendGasBox);
-    sendGas->setChecked(sim.sendSimulatedGas == 1);
-    connect(sendGas, &QCheckBox::clicked, this, &GasSimulatorPage::storeSendGas);
+    sendGas_ = ui::control<QCheckBox>(this, id::kSendGasBox);
+    load(true);
+    connect(sendGas_, &QCheckBox::clicked, this, &GasSimulatorPage::storeSendGas);
     connect(ui::control<QPushButton>(this, id::kSetupButton), &QPushButton::clicked, this,
             &GasSimulatorPage::runSetup);
     korvane::followSlider(slider_,
                           [this](int position, bool store) { followSlider(position, store); });
+}
+
+bool GasSimulatorPage::reload() { return load(false); }
+
+bool GasSimulatorPage::load(bool fresh) {
+    float maximum = 0.0f;
+    float minimum = 0.0f;
+    float output = 0.0f;
+    int32_t send = 0;
+    const auto read = [&] {
+        const SimState& sim = shared_.sim;
+        maximum = sim.gasMaximum;
+        minimum = sim.gasMinimum;
+        output = sim.gasOutput;
+        send = sim.sendSimulatedGas;
+    };
+    if (!readPageData(shared_.dataMutex, fresh, read)) return false;
+    if (!slider_->isSliderDown()) showGas(maximum, minimum, output);
+    sendGas_->setChecked(send == 1);
+    return true;
 }
 
 void GasSimulatorPage::showGas(float maximum, float minimum, float output) {
@@ -64,6 +80,7 @@ void GasSimulatorPage::followSlider(int position, bool store) {
 }
 
 void GasSimulatorPage::runSetup() {
+    // Only this page writes the bounds, so they are read here without the lock.
     SimState& sim = shared_.sim;
     GasBounds bounds{sim.gasMinimum, sim.gasMaximum};
     GasSetupDialog dialog(bounds, this);

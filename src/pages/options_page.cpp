@@ -6,6 +6,7 @@
 
 #include "pages/define_records_dialog.h"
 #include "pages/edit_depths_dialog.h"
+#include "pages/page_data.h"
 #include "resources/control_ids.h"
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
@@ -24,25 +25,7 @@ static_assert(std::size(id::kSendTotalStrokesBoxes) == kPumpCount);
 OptionsPage::OptionsPage(SharedState& shared, QWidget* parent) : QWidget(parent), shared_(shared) {
     ui::buildDialog(ui::kOptionsPageTemplate, this);
     SimState& sim = shared_.sim;
-
-    // Only this thread writes the toggles, so reading them unlocked is safe.
-    auto check = [this](int id, bool on) {
-        if (auto* box = ui::control<QCheckBox>(this, id)) box->setChecked(on);
-    };
-    check(id::kDropHoleDepthBox, sim.dropHoleDepth == 1);
-    check(id::kDropBitDepthBox, sim.dropBitDepth == 1);
-    for (int n = 0; n < kPumpCount; ++n) {
-        if (sim.pumpCirculating[n] == 0) {
-            // A pump that does not circulate sends no rate item to drop.
-            if (auto* box = ui::control<QCheckBox>(this, id::kDropPumpSpmBoxes[n])) {
-                box->setEnabled(false);
-            }
-        } else {
-            check(id::kDropPumpSpmBoxes[n], sim.dropPumpSpm[n] == 1);
-        }
-        check(id::kSendTotalStrokesBoxes[n], sim.sendTotalStrokes[n] == 1);
-    }
-    check(id::kTransmitExtraRecordsBox, sim.transmitExtraRecords.load() == 1);
+    load(true);
 
     connectToggle(id::kDropHoleDepthBox, sim.dropHoleDepth);
     connectToggle(id::kDropBitDepthBox, sim.dropBitDepth);
@@ -64,6 +47,37 @@ OptionsPage::OptionsPage(SharedState& shared, QWidget* parent) : QWidget(parent)
     if (auto* button = ui::control<QPushButton>(this, id::kDefineRecordsButton)) {
         connect(button, &QPushButton::clicked, this, &OptionsPage::defineRecords);
     }
+}
+
+bool OptionsPage::reload() { return load(false); }
+
+bool OptionsPage::load(bool fresh) {
+    SimState sim;
+    if (!readPageData(shared_.dataMutex, fresh, [&] {
+            sim.dropHoleDepth = shared_.sim.dropHoleDepth;
+            sim.dropBitDepth = shared_.sim.dropBitDepth;
+            for (int n = 0; n < kPumpCount; ++n) {
+                sim.pumpCirculating[n] = shared_.sim.pumpCirculating[n];
+                sim.dropPumpSpm[n] = shared_.sim.dropPumpSpm[n];
+                sim.sendTotalStrokes[n] = shared_.sim.sendTotalStrokes[n];
+            }
+        }))
+        return false;
+    auto check = [this](int id, bool on) {
+        if (auto* box = ui::control<QCheckBox>(this, id)) box->setChecked(on);
+    };
+    check(id::kDropHoleDepthBox, sim.dropHoleDepth == 1);
+    check(id::kDropBitDepthBox, sim.dropBitDepth == 1);
+    for (int n = 0; n < kPumpCount; ++n) {
+        // A pump that does not circulate sends no rate item to drop.
+        const bool circulating = sim.pumpCirculating[n] != 0;
+        check(id::kDropPumpSpmBoxes[n], circulating && sim.dropPumpSpm[n] == 1);
+        if (auto* box = ui::control<QCheckBox>(this, id::kDropPumpSpmBoxes[n]))
+            box->setEnabled(circulating);
+        check(id::kSendTotalStrokesBoxes[n], sim.sendTotalStrokes[n] == 1);
+    }
+    check(id::kTransmitExtraRecordsBox, shared_.sim.transmitExtraRecords.load() == 1);
+    return true;
 }
 
 void OptionsPage::connectToggle(int id, int32_t& field) {

@@ -13,7 +13,12 @@ class OptionsPage : public QWidget {
 public:
     OptionsPage(SharedState& shared, QWidget* parent);
 
+    // Shows the switches as they are stored now, as a control command may
+    // have changed them. False, and nothing changed, while the data mutex is busy.
+    bool reload();
+
 private:
+    bool load(bool fresh);
     void connectToggle(int id, int32_t& field);
     void setDepths();
     void zeroStrokes();

@@ -21,4 +21,12 @@ QWidget* createPage(Tab tab, SharedState& shared, QWidget* parent) {
     return nullptr;
 }
 
+bool reloadPage(QWidget* page) {
+    if (auto* drilling = qobject_cast<DrillingPage*>(page)) return drilling->reload();
+    if (auto* options = qobject_cast<OptionsPage*>(page)) return options->reload();
+    if (auto* aux = qobject_cast<AuxTracksPage*>(page)) return aux->reload();
+    if (auto* gas = qobject_cast<GasSimulatorPage*>(page)) return gas->reload();
+    return true;
+}
+
 }  // namespace korvane

@@ -2,24 +2,36 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "korvane_version.h"
 #include "links/link_control.h"
 #include "platform/display.h"
 #include "platform/end_requests.h"
 #include "shell/session.h"
+#include "shell/start_options.h"
 #include "shell/tray_icon.h"
 #include "state/shared_state.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: korvane [--help | --version | Qt options]\n"
+    "Usage: korvane [--control stdin|[ADDRESS:]PORT] [--scenario FILE]\n"
+    "               [--clock-scale K] [--help | --version | Qt options]\n"
     "Simulates a drilling rig and sends its readings as WITS Level 0 frames over\n"
     "UDP, RS-232 or TCP, driven from a small window. The settings are kept in\n"
     "Korvane.ini in the working directory; File, Setup... chooses the link.\n"
     "\n"
+    "  --control stdin|[ADDRESS:]PORT\n"
+    "                    take commands from standard input, or from TCP clients\n"
+    "                    on PORT (on 127.0.0.1 unless ADDRESS is given: the\n"
+    "                    channel has no authentication); the window shows what\n"
+    "                    they change; see the README\n"
+    "  --scenario FILE   run FILE's timed commands from start-up\n"
+    "  --clock-scale K   depths and stroke totals advance K times as fast (1 to\n"
+    "                    3600); the interval and time-outs stay in real time\n"
     "  --help            print this text\n"
     "  --version         print the program's name and version\n"
     "  -platform NAME    Qt's platform plugin; offscreen needs no display\n"
@@ -27,11 +39,12 @@ constexpr const char* kUsage =
     "Without a display, korvane-headless runs the same simulator.\n"
     "\n"
     "Exit status: 1 after File, Exit; 0 when another copy is already running;\n"
-    "2 without a display.\n";
+    "2 without a display, for a malformed option, a control channel that cannot\n"
+    "listen or a scenario with an error.\n";
 
 constexpr const char* kNoDisplay =
     "No display: start korvane-headless, or korvane -platform offscreen\n";
-constexpr int kNoDisplayStatus = 2;
+constexpr int kNoDisplayStatus = korvane::kStartRefused;
 
 bool hasArgument(int argc, char** argv, std::string_view wanted) {
     for (int i = 1; i < argc; ++i) {
@@ -77,6 +90,13 @@ int main(int argc, char** argv) {
         std::printf("korvane %s\n", korvane::kVersion);
         return 0;
     }
+    // A malformed option is said before any display is looked for.
+    const korvane::ParsedStartOptions start =
+        korvane::parseStartOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!start.options) {
+        std::fprintf(stderr, "korvane: %s\n", start.error.c_str());
+        return korvane::kStartRefused;
+    }
     if (!korvane::displayNamed() && !platformChosen(argc, argv)) {
         std::fputs(kNoDisplay, stderr);
         return kNoDisplayStatus;
@@ -98,6 +118,7 @@ int main(int argc, char** argv) {
     korvane::SystemTrayIcon tray;
     korvane::SessionOptions options;
     options.watchEndRequests = true;
+    options.start = *start.options;
     const int exitCode = korvane::runSession(*shared, *control, tray, options);
     korvane::endRequestHandled();
     return exitCode;

@@ -184,6 +184,11 @@ void MainWindow::setTitle(const std::string& title) {
 
 void MainWindow::refreshTitle() { setTitle(linkTitle(control_)); }
 
+bool MainWindow::reloadShown() {
+    refreshTitle();
+    return currentPage_ == nullptr || reloadPage(currentPage_);
+}
+
 void MainWindow::runSetup() {
     int32_t medium = kMediumNone;
     SetupDialog dialog(shared_, &medium, this);

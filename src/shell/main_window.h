@@ -33,6 +33,9 @@ public:
     void setTitle(const std::string& title) override;
     // Names the link in force as it is now (after news from the link thread).
     void refreshTitle();
+    // Shows again what a control command may have changed: the page and the
+    // title. False while the data mutex is busy: to be tried again.
+    bool reloadShown();
 
     QTabWidget* tabControl() const { return tabs_; }
     QWidget* currentPage() const { return currentPage_; }

@@ -30,6 +30,7 @@ namespace {
 
 constexpr int kProgressMs = 1000;
 constexpr const char* kBadSpeed = "The speed must be a number from 0.1 to 1000, or max.";
+constexpr const char* kFastRefused = "A recording plays as fast as taken only in streaming mode.";
 
 void tell(QWidget* parent, QMessageBox::Icon icon, const std::string& text) {
     auto* box = new QMessageBox(icon, QString::fromLatin1(ui::kCaption),
@@ -68,34 +69,50 @@ ReplayMenu::~ReplayMenu() {
 }
 
 bool ReplayMenu::play(const QString& path, const PlayOptions& options) {
-    if (options.asFastAsTaken && control_.runningInterrogated.load() &&
-        control_.runningMedium.load() != 0) {
-        tell(&window_, QMessageBox::Warning,
-             "A recording plays as fast as taken only in streaming mode.");
-        return false;
-    }
-    OpenedRecording opened = openRecording(path.toStdString(), options);
-    if (!opened.recording) {
-        tell(&window_, QMessageBox::Critical, opened.error);
+    if (fastRefused(options)) {
+        tell(&window_, QMessageBox::Warning, kFastRefused);
         return false;
     }
     std::string notes;
+    const std::string error = startPlaying(path.toStdString(), options, true, notes);
+    if (!error.empty()) {
+        tell(&window_, QMessageBox::Critical, error);
+        return false;
+    }
+    if (!notes.empty()) tell(&window_, QMessageBox::Information, notes);
+    return true;
+}
+
+std::string ReplayMenu::playQuietly(const std::string& path, const PlayOptions& options) {
+    std::string notes;
+    return startPlaying(path, options, false, notes);
+}
+
+std::string ReplayMenu::startPlaying(const std::string& path, const PlayOptions& options,
+                                     bool tellEnd, std::string& notes) {
+    if (fastRefused(options)) return kFastRefused;
+    OpenedRecording opened = openRecording(path, options);
+    if (!opened.recording) return opened.error;
     for (const std::string& note : opened.notes) notes += note + "\n";
     std::shared_ptr<RecordedSource> recording = std::move(opened.recording);
-    recording->onEnded = [sink = sink_, weak = std::weak_ptr<RecordedSource>(recording)] {
+    recording->onEnded = [sink = sink_, weak = std::weak_ptr<RecordedSource>(recording), tellEnd] {
         std::lock_guard lock(sink->mutex);
         if (ReplayMenu* menu = sink->menu)
             QMetaObject::invokeMethod(
                 menu,
-                [menu, weak] {
-                    if (auto recording = weak.lock()) menu->played(recording);
+                [menu, weak, tellEnd] {
+                    if (auto recording = weak.lock()) menu->played(recording, tellEnd);
                 },
                 Qt::QueuedConnection);
     };
     control_.feed.play(std::move(recording));
     refresh();
-    if (!notes.empty()) tell(&window_, QMessageBox::Information, notes);
-    return true;
+    return {};
+}
+
+bool ReplayMenu::fastRefused(const PlayOptions& options) const {
+    return options.asFastAsTaken && control_.runningInterrogated.load() &&
+           control_.runningMedium.load() != 0;
 }
 
 void ReplayMenu::stopPlaying() {
@@ -103,38 +120,52 @@ void ReplayMenu::stopPlaying() {
     refresh();
 }
 
-void ReplayMenu::played(const std::shared_ptr<RecordedSource>& recording) {
+void ReplayMenu::played(const std::shared_ptr<RecordedSource>& recording, bool tellEnd) {
     // Only if it is still the one playing: another may have been started since.
     if (control_.feed.playing() != recording) return;
     control_.feed.stopPlaying();
     refresh();
-    tell(&window_, QMessageBox::Information, playedText(*recording) + ".");
+    const std::string note = playedText(*recording);
+    if (onPlayed) onPlayed(note);
+    if (tellEnd) tell(&window_, QMessageBox::Information, note + ".");
 }
 
 bool ReplayMenu::record(const QString& path) {
     // The file dialog has asked before a file is replaced.
-    auto opened = Recorder::open(path.toStdString(), true);
-    if (auto* refusal = std::get_if<RecorderRefusal>(&opened)) {
-        tell(&window_, QMessageBox::Critical, refusal->text);
-        return false;
-    }
+    const std::string error = startRecording(path.toStdString(), true);
+    if (!error.empty()) tell(&window_, QMessageBox::Critical, error);
+    return error.empty();
+}
+
+std::string ReplayMenu::recordQuietly(const std::string& path) {
+    return startRecording(path, false);
+}
+
+std::string ReplayMenu::startRecording(const std::string& path, bool overwrite) {
+    auto opened = Recorder::open(path, overwrite);
+    if (auto* refusal = std::get_if<RecorderRefusal>(&opened)) return refusal->text;
     if (auto before =
             control_.recording.start(std::move(std::get<std::unique_ptr<Recorder>>(opened))))
         before->stop();
     refresh();
-    return true;
+    return {};
 }
 
 void ReplayMenu::stopRecording() {
+    const std::string trouble = stopRecordingQuietly();
+    if (!trouble.empty()) tell(&window_, QMessageBox::Warning, trouble);
+}
+
+std::string ReplayMenu::stopRecordingQuietly() {
     const std::shared_ptr<Recorder> recorder = control_.recording.stop();
     refresh();
-    if (!recorder) return;
+    if (!recorder) return {};
     recorder->stop();
     std::string trouble = recorder->problem();
     if (const uint64_t dropped = recorder->dropped())
         trouble += (trouble.empty() ? "" : "\n") + std::string("The recording lost ") +
                    std::to_string(dropped) + (dropped == 1 ? " line." : " lines.");
-    if (!trouble.empty()) tell(&window_, QMessageBox::Warning, trouble);
+    return trouble;
 }
 
 void ReplayMenu::updateItems() {

@@ -2,7 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "links/recorded_source.h"
 
@@ -38,11 +40,28 @@ public:
     bool record(const QString& path);
     void stopRecording();
 
+    // The same for a control channel, which no box may hold up: "" or what
+    // went wrong. The end of such a play is told through onPlayed alone, and
+    // a file that exists is never replaced.
+    std::string playQuietly(const std::string& path, const PlayOptions& options);
+    std::string recordQuietly(const std::string& path);
+    // What went wrong with the recording stopped, if anything.
+    std::string stopRecordingQuietly();
+
+    // On this thread, each time a recording has played to its end.
+    std::function<void(const std::string& note)> onPlayed;
+
 private:
+    // "" once playing; `notes` gets what the reader has for the operator.
+    std::string startPlaying(const std::string& path, const PlayOptions& options, bool tellEnd,
+                             std::string& notes);
+    std::string startRecording(const std::string& path, bool overwrite);
+    // As fast as taken, while an interrogated link runs.
+    bool fastRefused(const PlayOptions& options) const;
     void choosePlay();
     void chooseRecord();
     // On this thread, after the link thread played the recording to its end.
-    void played(const std::shared_ptr<RecordedSource>& recording);
+    void played(const std::shared_ptr<RecordedSource>& recording, bool tellEnd);
     void updateItems();
     void refresh();  // the items and the title
 

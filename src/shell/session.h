@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/instance_lock.h"
+#include "shell/start_options.h"
 
 namespace korvane {
 
@@ -34,13 +35,21 @@ struct SessionOptions {
     std::chrono::milliseconds linkDelay{500};
     // A failed save at the end is shown in a box as well as on stderr.
     bool showSaveFailure = true;
+    // The command line's control channel, scenario and clock scale.
+    StartOptions start;
 };
+
+// The exit status of a start refused (a malformed option, no display, a
+// control channel that cannot listen, a scenario with an error), said on stderr.
+inline constexpr int kStartRefused = 2;
 
 // The desktop program's whole run (see runApplication): start-up, the main
 // window with its pages, the event loop until File, Exit (or an end request
 // from the system, or the end of the desktop session), shut-down with the
 // settings saved. Returns the exit code (1 after File, Exit; 0 when another
-// copy runs). `started` sees the window once it is shown.
+// copy runs; kStartRefused, the settings left as they were, when the control
+// channel or the scenario cannot start). `started` sees the window once it is
+// shown.
 int runSession(SharedState& shared, LinkControl& control, TrayIcon& tray,
                const SessionOptions& options, const std::function<void(MainWindow&)>& started = {});
 

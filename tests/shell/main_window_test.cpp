@@ -16,12 +16,14 @@
 #include <functional>
 
 #include "app/settings_file.h"
+#include "control/control_channel.h"
 #include "gui_support.h"
 #include "korvane_version.h"
 #include "links/link_control.h"
 #include "openable_port.h"
 #include "pages/drilling_page.h"
 #include "pages/options_page.h"
+#include "pages/pages.h"
 #include "platform/tcp_socket.h"
 #include "replay/recording_lines.h"
 #include "replay/recording_reader.h"
@@ -32,6 +34,7 @@
 #include "shell/session.h"
 #include "shell/setup_dialog.h"
 #include "shell/tray_icon.h"
+#include "shell/window_control_host.h"
 #include "state/shared_state.h"
 
 namespace korvane {
@@ -56,6 +59,37 @@ public:
     bool hasTray = true;
     int shown = 0;
     int removed = 0;
+};
+
+// A control client on the channel's port: one line out, its reply back,
+// while the window's event loop runs (some commands need it).
+class ControlClient {
+public:
+    explicit ControlClient(uint16_t port)
+        : connection_(TcpConnection::startConnect({{127, 0, 0, 1}, port})) {
+        static_cast<void>(QTest::qWaitFor([this] {
+            SocketPoll poll;
+            const std::size_t index = poll.add(*connection_, true, false);
+            return poll.wait(std::chrono::milliseconds{0}) && poll.writable(index);
+        }));
+    }
+    std::string ask(std::string line) {
+        line += "\n";
+        static_cast<void>(QTest::qWaitFor([&] {
+            line.erase(0, connection_->send(line.data(), line.size()).bytes);
+            char buffer[4096];
+            in_.append(buffer, connection_->receive(buffer, sizeof buffer).bytes);
+            return line.empty() && in_.find('\n') != std::string::npos;
+        }));
+        const std::size_t end = in_.find('\n');
+        std::string reply = end == std::string::npos ? "(no reply)" : in_.substr(0, end);
+        in_.erase(0, end == std::string::npos ? end : end + 1);
+        return reply;
+    }
+
+private:
+    std::optional<TcpConnection> connection_;
+    std::string in_;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -408,6 +442,102 @@ TEST_F(MainWindowTest, ExitRemovesTheIconEndsWithOneAndSavesTheSettings) {
     SharedState reloaded;
     EXPECT_EQ(loadSettings(reloaded, folder.path()), 0);
     EXPECT_FLOAT_EQ(reloaded.sim.holeDepth, 1234.5f);
+}
+
+TEST_F(MainWindowTest, ControlCommandsShowOnTheirPagesWithinASecond) {
+    MainWindow window(shared, control, tray);
+    WindowControlHost host(window);
+    ControlChannel channel(shared, control, host);
+    ASSERT_EQ(channel.open(*readControlPlace("127.0.0.1:0")), "");
+    ControlClient client(channel.port());
+    const struct {
+        Tab tab;
+        const char* command;
+        std::function<QString(QWidget*)> shown;
+        const char* expected;
+    } cases[] = {
+        {Tab::Drilling, "set rop 0.5",
+         [](QWidget* page) {
+             return ui::control<QComboBox>(page, ids::drilling::kRopCombo)->currentText();
+         },
+         "0.50"},
+        {Tab::GasSimulator, "set gas.value 42",
+         [](QWidget* page) {
+             return ui::control<QLabel>(page, ids::gas_simulator::kOutputText)->text();
+         },
+         "42.0"},
+        {Tab::Options, "set drop.hole 1",
+         [](QWidget* page) {
+             return QString::number(
+                 ui::control<QCheckBox>(page, ids::options::kDropHoleDepthBox)->isChecked());
+         },
+         "1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        window.tabControl()->setCurrentIndex(static_cast<int>(c.tab));
+        QPointer<QWidget> page = window.currentPage();
+        ASSERT_EQ(client.ask(c.command), R"({"ok": true})");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return c.shown(page) == c.expected; }, 1000))
+            << c.shown(page).toStdString();
+        EXPECT_EQ(window.currentPage(), page.data()) << "reloaded, not rebuilt";
+    }
+    // A link starts on the main thread.
+    EXPECT_EQ(client.ask("link tcp-listen 127.0.0.1:0"),
+              R"j({"ok": true, "title": "Korvane (Streaming TCP, 0 receivers)"})j");
+    EXPECT_EQ(client.ask("link stop"), R"j({"ok": true, "title": "Korvane (Not Connected)"})j");
+    host.close();
+    EXPECT_EQ(client.ask("link stop"), R"({"ok": false, "error": "link: the program is ending"})")
+        << "answered at once, not left waiting for the main thread";
+    channel.close();
+}
+
+TEST_F(MainWindowTest, ControlChannelOrScenarioThatCannotStartEndsTheStartWithTwo) {
+    std::optional<TcpListener> taken = TcpListener::listen({{127, 0, 0, 1}, 0});
+    ASSERT_TRUE(taken.has_value());
+    testing::writeText(folder / "bad.scn", "at 0:10 set nothing 1\n");
+    SessionOptions inUse;
+    inUse.start.control =
+        readControlPlace("127.0.0.1:" + std::to_string(taken->localAddress()->port));
+    SessionOptions badScenario;
+    badScenario.start.scenario = (folder / "bad.scn").string();
+    for (SessionOptions* options : {&inUse, &badScenario}) {
+        options->folder = folder.path();
+        options->singleInstance = false;
+        options->startClock = false;
+        bool shown = false;
+        EXPECT_EQ(runSession(shared, control, tray, *options, [&](MainWindow&) { shown = true; }),
+                  kStartRefused);
+        EXPECT_FALSE(shown);
+        EXPECT_FALSE(std::filesystem::exists(folder / "Korvane.ini"))
+            << "the settings are left alone";
+    }
+}
+
+TEST_F(MainWindowTest, ScenarioRunsThroughTheWindowAndItsTitleSaysHowFar) {
+    testing::writeText(folder / "well.scn", "at 0:00 set rop 0.5\n");
+    SessionOptions options;
+    options.folder = folder.path();
+    options.singleInstance = false;
+    options.startClock = false;
+    options.linkDelay = std::chrono::milliseconds{0};
+    options.start.scenario = (folder / "well.scn").string();
+    options.start.clockScale = 60;
+    QString title;
+    QString rop;
+    runSession(shared, control, tray, options, [&](MainWindow& window) {
+        QTimer::singleShot(0, &window, [&] {
+            static_cast<void>(QTest::qWaitFor([&] {
+                title = window.windowTitle();
+                rop = ui::control<QComboBox>(window.currentPage(), ids::drilling::kRopCombo)
+                          ->currentText();
+                return title.endsWith("scenario 1/1)") && rop == "0.50";
+            }));
+            window.exitProgram();
+        });
+    });
+    EXPECT_EQ(title, QStringLiteral("Korvane (Not Connected, clock x60, scenario 1/1)"));
+    EXPECT_EQ(rop, QStringLiteral("0.50"));
 }
 
 // What only a Windows desktop shows: the window stays above one raised after
