@@ -5,9 +5,11 @@
 
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -93,25 +95,26 @@ void report(benchmark::State& state, const std::vector<Clock::time_point>& asked
     state.counters["gap_error_p99_ms"] = percentile(gapError, 0.99);
 }
 
-void BM_FaultTimingUdp(benchmark::State& state) {
+// One client of a link: asks, and takes one piece of an answer.
+struct Asker {
+    std::function<void()> ask;
+    std::function<bool()> take;
+};
+
+// The delay run, then the split run, each on a link of its own; `client`
+// makes the client of a link once it is up.
+void timeFaults(benchmark::State& state, int32_t medium,
+                const std::function<std::optional<Asker>(FaultedLink&)>& client) {
     for (auto _ : state) {
         Arrivals results[2];
         std::vector<Clock::time_point> asked;
         const char* faults[2] = {"delay=50", "split=3:20"};
         for (int f = 0; f < 2; ++f) {
             FaultedLink link;
-            if (!link.start(kMediumUdp, faults[f]))
-                return state.SkipWithError("link did not start");
-            UdpSocket client = *UdpSocket::open();
-            client.bind(Ipv4Address{{127, 0, 0, 1}, 0});
-            const Ipv4Address to{{127, 0, 0, 1}, kWitsUdpPort};
-            char buffer[65536];
-            auto got = askAll([&] { client.sendTo(kRequest.data(), kRequest.size(), to); },
-                              [&] {
-                                  return client.waitReadable(1000ms) &&
-                                         client.receiveFrom(buffer, sizeof buffer).length > 0;
-                              },
-                              f == 0 ? 1 : 3);
+            if (!link.start(medium, faults[f])) return state.SkipWithError("link did not start");
+            const std::optional<Asker> asker = client(link);
+            if (!asker) return state.SkipWithError("could not connect");
+            auto got = askAll(asker->ask, asker->take, f == 0 ? 1 : 3);
             if (!got) return state.SkipWithError("no answer");
             if (f == 0) asked = got->first;
             results[f] = got->second;
@@ -119,31 +122,39 @@ void BM_FaultTimingUdp(benchmark::State& state) {
         report(state, asked, results[0], results[1]);
     }
 }
+
+void BM_FaultTimingUdp(benchmark::State& state) {
+    std::optional<UdpSocket> socket;
+    timeFaults(state, kMediumUdp, [&](FaultedLink&) -> std::optional<Asker> {
+        socket = UdpSocket::open();
+        socket->bind(Ipv4Address{{127, 0, 0, 1}, 0});
+        return Asker{[&] {
+                         const Ipv4Address to{{127, 0, 0, 1}, kWitsUdpPort};
+                         socket->sendTo(kRequest.data(), kRequest.size(), to);
+                     },
+                     [&] {
+                         char buffer[65536];
+                         return socket->waitReadable(1000ms) &&
+                                socket->receiveFrom(buffer, sizeof buffer).length > 0;
+                     }};
+    });
+}
 BENCHMARK(BM_FaultTimingUdp)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+// A piece is whatever one receive brings; the gap keeps them apart.
 void BM_FaultTimingTcp(benchmark::State& state) {
-    for (auto _ : state) {
-        Arrivals results[2];
-        std::vector<Clock::time_point> asked;
-        const char* faults[2] = {"delay=50", "split=3:20"};
-        for (int f = 0; f < 2; ++f) {
-            FaultedLink link;
-            if (!link.start(kMediumTcp, faults[f]))
-                return state.SkipWithError("link did not start");
-            const int fd = bench::dial(static_cast<uint16_t>(link.control.localPort.load()));
-            if (fd < 0) return state.SkipWithError("could not connect");
-            char buffer[65536];
-            // A piece is whatever one receive brings; the gap keeps them apart.
-            auto got =
-                askAll([&] { ::send(fd, kRequest.data(), kRequest.size(), 0); },
-                       [&] { return ::recv(fd, buffer, sizeof buffer, 0) > 0; }, f == 0 ? 1 : 3);
-            ::close(fd);
-            if (!got) return state.SkipWithError("no answer");
-            if (f == 0) asked = got->first;
-            results[f] = got->second;
-        }
-        report(state, asked, results[0], results[1]);
-    }
+    int fd = -1;
+    timeFaults(state, kMediumTcp, [&](FaultedLink& link) -> std::optional<Asker> {
+        if (fd >= 0) ::close(fd);
+        fd = bench::dial(static_cast<uint16_t>(link.control.localPort.load()));
+        if (fd < 0) return std::nullopt;
+        return Asker{[&] { ::send(fd, kRequest.data(), kRequest.size(), 0); },
+                     [&] {
+                         char buffer[65536];
+                         return ::recv(fd, buffer, sizeof buffer, 0) > 0;
+                     }};
+    });
+    if (fd >= 0) ::close(fd);
 }
 BENCHMARK(BM_FaultTimingTcp)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
