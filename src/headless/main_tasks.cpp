@@ -7,13 +7,16 @@
 namespace korvane {
 
 void MainTasks::runUntilEndRequest() {
-    // The wait for the end request has a thread of its own, which the
-    // queue outlives, so it may end whenever it likes.
+    // The wait for end requests has a thread of its own for as long as the
+    // process lasts, as the program's other helpers do. (A thread that ends
+    // while every descriptor is taken trips the sanitizers' type checks.)
     std::thread([queue = queue_] {
-        waitForEndRequest();
-        std::lock_guard lock(queue->mutex);
-        queue->ended = true;
-        queue->changed.notify_all();
+        for (;;) {
+            waitForEndRequest();
+            std::lock_guard lock(queue->mutex);
+            queue->ended = true;
+            queue->changed.notify_all();
+        }
     }).detach();
     std::unique_lock lock(queue_->mutex);
     for (;;) {
