@@ -6,9 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "control/scenario.h"
 #include "control/scenario_player.h"
 #include "links/link_control.h"
+#include "platform/tcp_socket.h"
 #include "state/shared_state.h"
 
 namespace korvane {
@@ -82,21 +85,60 @@ struct Controlled {
     }
 };
 
+// The least a line's round trip costs on this machine: a thread that reads a
+// line and writes one back, over the same loopback.
+double echoLineP50Us() {
+    std::optional<TcpListener> listener = TcpListener::listen({{127, 0, 0, 1}, 0});
+    const int client = bench::dial(listener->localAddress()->port);
+    std::optional<TcpConnection> far;
+    while (!(far = listener->accept())) std::this_thread::sleep_for(1ms);
+    std::atomic<bool> stop{false};
+    std::thread echo([&] {
+        char buffer[4096];
+        SocketPoll poll;
+        while (!stop.load()) {
+            poll.clear();
+            const std::size_t index = poll.add(*far, false);
+            if (!poll.wait(50ms) || !poll.readable(index)) continue;
+            const TcpTransfer got = far->receive(buffer, sizeof buffer);
+            if (got.bytes > 0) far->send("{\"ok\": true}\n", 14);
+        }
+    });
+    std::vector<double> trips;
+    char buffer[4096];
+    for (int i = 0; i < 5000; ++i) {
+        const auto began = Clock::now();
+        ::send(client, "get\n", 4, 0);
+        if (::recv(client, buffer, sizeof buffer, 0) <= 0) break;
+        trips.push_back(micros(Clock::now() - began));
+    }
+    stop.store(true);
+    echo.join();
+    ::close(client);
+    return percentile(trips, 0.50);
+}
+
 void BM_ControlSetThenGet(benchmark::State& state) {
     for (auto _ : state) {
         Controlled korvane;
         if (!korvane.start()) return state.SkipWithError("no channel");
-        std::vector<double> pairs;
+        std::vector<double> sets, gets, pairs;
         for (int i = 0; i < 5000; ++i) {
             const auto began = Clock::now();
             korvane.send("set rop 0.5\n");
             korvane.line();
+            const auto set = Clock::now();
             korvane.send("get\n");
             korvane.line();
+            sets.push_back(micros(set - began));
+            gets.push_back(micros(Clock::now() - set));
             pairs.push_back(micros(Clock::now() - began));
         }
+        state.counters["set_p50_us"] = percentile(sets, 0.50);
+        state.counters["get_p50_us"] = percentile(gets, 0.50);
         state.counters["set_get_p50_us"] = percentile(pairs, 0.50);
         state.counters["set_get_p99_us"] = percentile(pairs, 0.99);
+        state.counters["echo_line_p50_us"] = echoLineP50Us();
     }
 }
 BENCHMARK(BM_ControlSetThenGet)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
