@@ -331,9 +331,9 @@ std::string ControlCommands::get(Reply& reply) {
     else
         state.null("recording");
     const FaultPlan plan = control_.faults.plan();
-    std::string specs = "[";
-    for (const std::string& spec : faultSpecs(plan))
-        specs += (specs.size() > 1 ? ", " : "") + jsonString(spec);
+    std::string active = "[";
+    for (const std::string& fault : faultTexts(plan))
+        active += (active.size() > 1 ? ", " : "") + jsonString(fault);
     JsonObject counts;
     const FaultTally tally = control_.faults.counts.all();
     for (const FaultKind kind : kAllFaults)
@@ -342,7 +342,7 @@ std::string ControlCommands::get(Reply& reply) {
         std::lock_guard lock(mutex_);
         state.raw("faults", JsonObject()
                                 .add("on", control_.faults.on())
-                                .raw("specs", specs + "]")
+                                .raw("active", active + "]")
                                 .add("seed", control_.faults.on() ? plan.seed : seed_)
                                 .raw("counts", counts.text())
                                 .text());

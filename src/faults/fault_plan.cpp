@@ -230,27 +230,27 @@ bool FaultPlan::anyOn() const {
     return false;
 }
 
-std::string readFault(std::string_view spec, FaultPlan& plan) {
-    const std::size_t equals = spec.find('=');
-    const std::string_view name = spec.substr(0, equals);
+std::string readFault(std::string_view text, FaultPlan& plan) {
+    const std::size_t equals = text.find('=');
+    const std::string_view name = text.substr(0, equals);
     for (const FaultKind kind : kAllFaults) {
         if (faultName(kind) != name) continue;
         FaultPlan changed = plan;
-        if (equals != std::string_view::npos && readValue(kind, spec.substr(equals + 1), changed)) {
+        if (equals != std::string_view::npos && readValue(kind, text.substr(equals + 1), changed)) {
             plan = changed;
             return {};
         }
-        return std::string(spec) + ": expected " + std::string(faultForm(kind));
+        return std::string(text) + ": expected " + std::string(faultForm(kind));
     }
     std::string known;
     for (const FaultKind kind : kAllFaults) {
         if (!known.empty()) known += ", ";
         known += faultName(kind);
     }
-    return std::string(spec) + ": expected one of " + known + ", as NAME=VALUE";
+    return std::string(text) + ": expected one of " + known + ", as NAME=VALUE";
 }
 
-std::string faultSpec(const FaultPlan& plan, FaultKind kind) {
+std::string faultText(const FaultPlan& plan, FaultKind kind) {
     if (!plan.on(kind)) return {};
     const std::string name(faultName(kind));
     if (const double* value = shareOf(plan, kind)) return name + "=" + number(*value) + "%";
@@ -275,11 +275,11 @@ std::string faultSpec(const FaultPlan& plan, FaultKind kind) {
     }
 }
 
-std::vector<std::string> faultSpecs(const FaultPlan& plan) {
-    std::vector<std::string> specs;
+std::vector<std::string> faultTexts(const FaultPlan& plan) {
+    std::vector<std::string> texts;
     for (const FaultKind kind : kAllFaults)
-        if (plan.on(kind)) specs.push_back(faultSpec(plan, kind));
-    return specs;
+        if (plan.on(kind)) texts.push_back(faultText(plan, kind));
+    return texts;
 }
 
 }  // namespace korvane

@@ -69,12 +69,12 @@ struct FaultPlan {
 // "line-ends=lf") into `plan`, leaving the others as they are. Empty when it
 // was read; else what is wrong, naming the accepted form:
 // "drop=x: expected drop=P% with P from 0 to 100". `plan` is unchanged then.
-std::string readFault(std::string_view spec, FaultPlan& plan);
+std::string readFault(std::string_view text, FaultPlan& plan);
 
 // The fault as readFault reads it back ("split=3:20"); empty when it is off.
-std::string faultSpec(const FaultPlan& plan, FaultKind kind);
+std::string faultText(const FaultPlan& plan, FaultKind kind);
 // Every fault that is on, in order.
-std::vector<std::string> faultSpecs(const FaultPlan& plan);
+std::vector<std::string> faultTexts(const FaultPlan& plan);
 
 // The accepted form of each fault, as readFault's messages and --help give it.
 std::string_view faultForm(FaultKind kind);

@@ -255,7 +255,7 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
         } else if (name == "--fault") {
             const std::optional<std::string> text = value();
             const std::string why = readFault(text.value_or(""), options.faults);
-            // Without a spec the message starts ": expected one of ...".
+            // Without a fault the message starts ": expected one of ...".
             if (!why.empty())
                 return fail(text && !text->empty() ? "--fault " + why : "--fault" + why);
         } else if (name == "--fault-seed") {

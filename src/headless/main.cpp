@@ -137,7 +137,7 @@ public:
         };
         // Before anything is opened: a refused run leaves no trace.
         if (options_.faults.on(FaultKind::disconnect) && shared_.link.medium != kMediumTcp)
-            setupError_ = "--fault " + faultSpec(options_.faults, FaultKind::disconnect) +
+            setupError_ = "--fault " + faultText(options_.faults, FaultKind::disconnect) +
                           ": disconnect is for TCP links only (--tcp-listen or --tcp-connect)";
         if (options_.play && setupError_.empty()) setupError_ = startPlaying(*options_.play);
         if (options_.record && setupError_.empty()) setupError_ = startRecording(*options_.record);
@@ -255,11 +255,11 @@ private:
     void startFaults() {
         FaultPlan plan = options_.faults;
         plan.seed = options_.faultSeed ? *options_.faultSeed : drawFaultSeed();
-        std::string specs;
-        for (const std::string& spec : faultSpecs(plan))
-            specs += (specs.empty() ? "" : ", ") + spec;
+        std::string faults;
+        for (const std::string& fault : faultTexts(plan))
+            faults += (faults.empty() ? "" : ", ") + fault;
         const std::string seed = std::to_string(plan.seed);
-        report().message("Faults on: " + specs + " (seed " + seed + "; repeat with --fault-seed " +
+        report().message("Faults on: " + faults + " (seed " + seed + "; repeat with --fault-seed " +
                          seed + ")");
         control_.faults.set(plan);
         faultsStarted_ = true;

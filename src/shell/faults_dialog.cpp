@@ -107,7 +107,7 @@ void FaultsDialog::showPlan(const FaultPlan& plan) {
             ui::control<QComboBox>(this, id::kValueFields[row])->setCurrentIndex(choice);
         } else {
             // "split=3:20" shows 3 and 20; "drop=5%" shows 5.
-            QString value = QString::fromStdString(faultSpec(plan, kind)).section(u'=', 1);
+            QString value = QString::fromStdString(faultText(plan, kind)).section(u'=', 1);
             if (value.endsWith(u'%')) value.chop(1);
             ui::control<QLineEdit>(this, id::kValueFields[row])->setText(value.section(u':', 0, 0));
             if (const int second = secondField(kind))

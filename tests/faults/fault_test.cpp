@@ -16,10 +16,10 @@ using namespace std::chrono_literals;
 
 const std::string kFrame = "&&\r\n0108123.4\r\n0110567.8\r\n0121900\r\n!!\r\n";
 
-FaultPlan planOf(std::initializer_list<const char*> specs, uint64_t seed = 42) {
+FaultPlan planOf(std::initializer_list<const char*> faults, uint64_t seed = 42) {
     FaultPlan plan;
     plan.seed = seed;
-    for (const char* spec : specs) EXPECT_EQ(readFault(spec, plan), "") << spec;
+    for (const char* fault : faults) EXPECT_EQ(readFault(fault, plan), "") << fault;
     return plan;
 }
 
@@ -73,7 +73,7 @@ std::string frames(int count) {
 
 TEST(FaultTable, EachFaultShapesTheFramesAsItSays) {
     struct Case {
-        std::vector<const char*> specs;
+        std::vector<const char*> faults;
         std::function<void(const std::vector<Sent>&)> check;
     };
     const std::vector<Case> cases = {
@@ -152,11 +152,11 @@ TEST(FaultTable, EachFaultShapesTheFramesAsItSays) {
          }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.specs.front());
+        SCOPED_TRACE(c.faults.front());
         FaultPlan plan;
         plan.seed = 42;
-        for (const char* spec : c.specs) ASSERT_EQ(readFault(spec, plan), "");
-        c.check(deliver(plan, c.specs.front() == std::string("stall=0.5:2") ? 6 : 4));
+        for (const char* fault : c.faults) ASSERT_EQ(readFault(fault, plan), "");
+        c.check(deliver(plan, c.faults.front() == std::string("stall=0.5:2") ? 6 : 4));
     }
 }
 
@@ -195,7 +195,7 @@ TEST(FaultTable, TheSameSeedGivesTheSameFaultsAndEachReceiverItsOwn) {
 
 TEST(FaultPlanText, ReadsEveryFormAndRefusesTheRest) {
     struct Case {
-        const char* spec;
+        const char* fault;
         const char* readBack;  // nullptr: refused
     };
     const Case cases[] = {
@@ -227,13 +227,13 @@ TEST(FaultPlanText, ReadsEveryFormAndRefusesTheRest) {
     };
     for (const Case& c : cases) {
         FaultPlan plan;
-        const std::string error = readFault(c.spec, plan);
+        const std::string error = readFault(c.fault, plan);
         if (c.readBack) {
-            EXPECT_EQ(error, "") << c.spec;
-            EXPECT_EQ(faultSpecs(plan), std::vector<std::string>{c.readBack}) << c.spec;
+            EXPECT_EQ(error, "") << c.fault;
+            EXPECT_EQ(faultTexts(plan), std::vector<std::string>{c.readBack}) << c.fault;
         } else {
-            EXPECT_EQ(error.rfind(std::string(c.spec) + ": expected ", 0), 0u) << error;
-            EXPECT_EQ(plan, FaultPlan{}) << c.spec;
+            EXPECT_EQ(error.rfind(std::string(c.fault) + ": expected ", 0), 0u) << error;
+            EXPECT_EQ(plan, FaultPlan{}) << c.fault;
         }
     }
 }

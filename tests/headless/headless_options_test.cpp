@@ -148,7 +148,7 @@ TEST(HeadlessOptions, ReadsEveryFaultIntoOnePlanTheLastOfEachWinning) {
         const ParsedOptions parsed = parseHeadlessOptions(arguments);
         if (!parsed.options) return parsed.error;
         std::string text = "seed " + std::to_string(parsed.options->faultSeed.value_or(0));
-        for (const std::string& spec : faultSpecs(parsed.options->faults)) text += ", " + spec;
+        for (const std::string& fault : faultTexts(parsed.options->faults)) text += ", " + fault;
         return text;
     };
     EXPECT_EQ(read({"--fault", "drop=5", "--fault=split=3:20", "--fault", "drop=0.5%",

@@ -36,7 +36,7 @@ std::vector<testing::Message> okWith(FaultsDialog& dialog, const QStringList& fi
 
 std::string described(const FaultPlan& plan) {
     std::string text;
-    for (const std::string& fault : faultSpecs(plan)) text += fault + " ";
+    for (const std::string& fault : faultTexts(plan)) text += fault + " ";
     return text + "seed=" + std::to_string(plan.seed);
 }
 
