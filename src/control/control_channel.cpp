@@ -1,6 +1,5 @@
 #include "control/control_channel.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -13,6 +12,7 @@
 #include "control/control_json.h"
 #include "platform/ipv4_address.h"
 #include "platform/tcp_socket.h"
+#include "text/number_text.h"
 
 namespace korvane {
 
@@ -122,13 +122,9 @@ std::optional<ControlPlace> readControlPlace(std::string_view text) {
     const std::size_t colon = text.rfind(':');
     const std::string_view portText =
         colon == std::string_view::npos ? text : text.substr(colon + 1);
-    int port = -1;
-    const auto [end, error] =
-        std::from_chars(portText.data(), portText.data() + portText.size(), port);
-    if (portText.empty() || error != std::errc{} || end != portText.data() + portText.size() ||
-        port < 0 || port > 65535)
-        return std::nullopt;
-    place.port = static_cast<uint16_t>(port);
+    const std::optional<int> port = readWhole<int>(portText);
+    if (!port || *port < 0 || *port > 65535) return std::nullopt;
+    place.port = static_cast<uint16_t>(*port);
     if (colon != std::string_view::npos) {
         const auto address = parseAddress(std::string(text.substr(0, colon)), 0);
         if (!address) return std::nullopt;

@@ -1,6 +1,5 @@
 #include "control/control_commands.h"
 
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -10,11 +9,13 @@
 #include "faults/fault_plan.h"
 #include "links/link_control.h"
 #include "links/media.h"
+#include "links/peer_text.h"
 #include "links/recorded_source.h"
 #include "platform/ipv4_address.h"
 #include "replay/recorder.h"
 #include "state/shared_state.h"
 #include "tables/aux_track_ops.h"
+#include "text/number_text.h"
 
 namespace korvane {
 
@@ -41,22 +42,16 @@ std::vector<std::string_view> wordsOf(std::string_view line) {
 
 std::string text(std::string_view view) { return std::string(view); }
 
-// A finite number, nothing else around it, in the classic locale.
+// A finite number, nothing else around it, in the classic locale; a
+// leading '+' is taken too.
 std::optional<double> number(std::string_view word) {
-    double value = 0;
-    const char* begin = word.data();
-    if (!word.empty() && word.front() == '+') ++begin;
-    const auto [end, error] = std::from_chars(begin, word.data() + word.size(), value);
-    if (error != std::errc{} || end != word.data() + word.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    if (!word.empty() && word.front() == '+') word.remove_prefix(1);
+    return readDecimal(word);
 }
 
 std::optional<int> whole(std::string_view word, int least, int most) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-    if (error != std::errc{} || end != word.data() + word.size() || value < least || value > most)
-        return std::nullopt;
+    const std::optional<int> value = readWhole<int>(word);
+    if (!value || *value < least || *value > most) return std::nullopt;
     return value;
 }
 
@@ -296,11 +291,7 @@ std::string ControlCommands::get(Reply& reply) {
                              ? "interrogated"
                              : "streaming")
             .add("interval", link.transmitInterval);
-        if (running == kMediumUdp)
-            linkState.add("peer", std::to_string(link.ipAddress[0]) + "." +
-                                      std::to_string(link.ipAddress[1]) + "." +
-                                      std::to_string(link.ipAddress[2]) + "." +
-                                      std::to_string(link.ipAddress[3]));
+        if (running == kMediumUdp) linkState.add("peer", peerText(link.ipAddress));
         if (running == kMediumRs232) linkState.add("port", link.comPort);
         if (running == kMediumTcp) {
             linkState.add("role", link.tcpRole == kTcpClient ? "client" : "server");
@@ -609,11 +600,10 @@ std::string ControlCommands::fault(const std::vector<std::string_view>& words, b
         return {};
     }
     if (command == "fault-seed") {
-        uint64_t seed = 0;
-        const std::string_view word = words.size() == 2 ? words[1] : std::string_view();
-        const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), seed);
-        if (word.empty() || error != std::errc{} || end != word.data() + word.size())
-            return "fault-seed: expected fault-seed N with N a whole number";
+        const std::optional<uint64_t> read =
+            words.size() == 2 ? readWhole<uint64_t>(words[1]) : std::nullopt;
+        if (!read) return "fault-seed: expected fault-seed N with N a whole number";
+        const uint64_t seed = *read;
         if (!apply) return {};
         seed_ = seed;
         // Faults in force start again from the new seed.

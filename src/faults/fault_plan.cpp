@@ -18,10 +18,8 @@ constexpr int kMostPieces = 1000;
 
 // A whole decimal number in [0, most], nothing else around it.
 std::optional<int> wholeNumber(std::string_view text, int most) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value < 0 || value > most)
-        return std::nullopt;
+    const std::optional<int> value = readWhole<int>(text);
+    if (!value || *value < 0 || *value > most) return std::nullopt;
     return value;
 }
 

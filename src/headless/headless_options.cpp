@@ -19,21 +19,7 @@ constexpr float kShortestInterval = 0.5f;
 
 template <typename Number = int32_t>
 std::optional<Number> wholeNumber(std::string_view text) {
-    Number value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-// A decimal number and nothing else, in the classic locale.
-std::optional<double> wholeDecimal(std::string_view text) {
-    double value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
-        !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return readWhole<Number>(text);
 }
 
 // Strict dotted-quad text, as every other place an address is typed takes it.
@@ -249,7 +235,7 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
                 return fail("--speed needs a number from 0.1 to 1000, or max");
         } else if (name == "--start") {
             const std::optional<std::string> text = value();
-            const std::optional<double> seconds = text ? wholeDecimal(*text) : std::nullopt;
+            const std::optional<double> seconds = text ? readDecimal(*text) : std::nullopt;
             if (!seconds || *seconds < 0) return fail("--start needs seconds, 0 or more");
             options.playing.start = *seconds;
         } else if (name == "--fault") {
@@ -273,7 +259,7 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& arguments) {
             options.scenario = *text;
         } else if (name == "--clock-scale") {
             const std::optional<std::string> text = value();
-            const std::optional<double> scale = text ? wholeDecimal(*text) : std::nullopt;
+            const std::optional<double> scale = text ? readDecimal(*text) : std::nullopt;
             if (!scale || *scale < 1 || *scale > kMostClockScale)
                 return fail("--clock-scale needs a number from 1 to 3600");
             options.clockScale = *scale;

@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <charconv>
 #include <iterator>
 #include <string>
 
@@ -17,6 +16,7 @@
 #include "resources/dialog_builder.h"
 #include "resources/dialog_templates.h"
 #include "resources/strings.h"
+#include "text/number_text.h"
 
 namespace korvane {
 
@@ -53,14 +53,6 @@ bool emptyMeansNone(FaultKind kind) { return kind == FaultKind::delay || kind ==
 
 std::string fieldText(const QWidget* dialog, int field) {
     return editText(ui::control<QLineEdit>(dialog, field)).trimmed().toStdString();
-}
-
-std::optional<uint64_t> readSeed(const std::string& text) {
-    uint64_t seed = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, seed);
-    if (error != std::errc{} || stop != end) return std::nullopt;
-    return seed;
 }
 
 }  // namespace
@@ -159,7 +151,8 @@ void FaultsDialog::accept() {
     FaultPlan plan;
     if (!readPlan(plan)) return;
     const std::string seedText = fieldText(this, id::kSeedEdit);
-    const std::optional<uint64_t> seed = seedText.empty() ? drawFaultSeed() : readSeed(seedText);
+    const std::optional<uint64_t> seed =
+        seedText.empty() ? drawFaultSeed() : readWhole<uint64_t>(seedText);
     if (!seed) {
         showWarning(this, ui::kInvalidSeed);
         return;
